@@ -1,0 +1,23 @@
+// Fault injection for the file seam, in the manner of a test VFS: a test arms
+// it, and the Nth transfer counted from then on moves fewer bytes than asked.
+// Both file implementations consult it on every read and write, so every
+// short-transfer path of the program can be driven from a test, natively and
+// under Wine. Disarmed (the default) it changes nothing.
+#pragma once
+
+#include <cstdint>
+
+enum FaultTarget { FaultAnyTransfer, FaultReadsOnly, FaultWritesOnly };
+
+// From now on, count the transfers of the target kind; the `nth` one (1-based)
+// moves only `moved` bytes (clamped to what was asked), the others are whole.
+void FaultArmShortTransfer(unsigned nth, FaultTarget target = FaultAnyTransfer, std::uint32_t moved = 0);
+void FaultDisarm();
+// Transfers of the target kind seen since arming, the short one included.
+unsigned FaultTransfersSeen();
+// Whether the armed short transfer has happened.
+bool FaultFired();
+
+// For the file implementations: how many of `requested` bytes this transfer
+// may move.
+std::uint32_t FaultAllowedLength(bool isWrite, std::uint32_t requested);

@@ -1,0 +1,94 @@
+// The seam between the portable core and the operating system.
+//
+// Everything above this header (store/, viewers/, repairs/, checks/) reaches
+// files, message boxes and drawing surfaces only through these free functions.
+// One implementation is chosen at link time:
+//   platform/win32/   the real Win32 calls, for chkort.exe
+//   platform/posix/   files on Linux, for the native tests and tools
+//   platform/record/  a stand-in for boxes and drawing that keeps every call,
+//                     so a test can read back what the program showed
+// platform/fault.cpp is linked with both file implementations: it lets a test
+// make the Nth file transfer come up short.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Opaque references. The value 0 always means "none" / "not open".
+using FileHandle = std::uintptr_t;
+using WindowRef = std::uintptr_t;
+using SurfaceRef = std::uintptr_t; // a device context: window or printer
+using FontRef = std::uintptr_t;
+
+// A colour as Windows packs it (0x00BBGGRR).
+using Colour = std::uint32_t;
+constexpr Colour MakeColour(unsigned r, unsigned g, unsigned b) {
+    return (r & 0xFFu) | ((g & 0xFFu) << 8) | ((b & 0xFFu) << 16);
+}
+
+// ---------------------------------------------------------------- files
+
+enum FileOpenKind {
+    // Existing file, read and write access, reading and writing shared with
+    // other processes (the host keeps its data files open while it runs).
+    OpenSharedExisting,
+    // Existing file, read and write access, not shared.
+    OpenExclusiveExisting,
+    // Created or emptied, read and write access, not shared.
+    CreateExclusive,
+};
+
+// Returns 0 when the file cannot be opened. A path may use '\' as its
+// separator on every platform.
+FileHandle FileOpen(const char* path, FileOpenKind kind);
+void FileClose(FileHandle file);
+
+// One absolute seek from the start of the file, then one read or one write.
+// The offset is unsigned 32-bit: callers compute it in 32-bit arithmetic, and
+// an offset of 2 GiB or more is still a position, never a negative seek.
+// Returns the number of bytes transferred (0 on any failure, on handle 0 too).
+std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length);
+std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length);
+
+// Low 32 bits of the file's size; 0 for handle 0.
+std::uint32_t FileSizeLow(FileHandle file);
+
+// The process's current directory, NUL-terminated, without a trailing
+// separator. Returns false (with an empty buffer) when it does not fit.
+bool WorkingDirectory(char* buffer, std::size_t capacity);
+
+// ---------------------------------------------------------------- message boxes
+
+// Style bits, same values as the Win32 MB_ constants.
+constexpr unsigned BoxOk = 0x00;
+constexpr unsigned BoxIconStop = 0x10;
+constexpr unsigned BoxIconInformation = 0x40;
+
+// Modal box. A null caption leaves the system's default caption. Returns the
+// button pressed (1 for OK).
+int ShowMessageBox(WindowRef owner, const char* text, const char* caption, unsigned style);
+
+// ---------------------------------------------------------------- drawing
+
+// Draws exactly `length` bytes (Windows-1252) with the top-left corner at (x, y).
+void DrawTextAt(SurfaceRef surface, int x, int y, const char* bytes, int length);
+// Sets the colour of later text; returns the previous one.
+Colour SetTextColour(SurfaceRef surface, Colour colour);
+// Character height plus external leading of the font selected in `surface`.
+int LineAdvance(SurfaceRef surface);
+// Selects `font` into `surface`; returns the font it replaces.
+FontRef SelectFontInto(SurfaceRef surface, FontRef font);
+// Fills a rectangle with the surface's current brush (pattern copy).
+void ClearRect(SurfaceRef surface, int x, int y, int width, int height);
+
+// Bottom of the window's client area, in pixels.
+int ClientBottom(WindowRef window);
+// Vertical resolution of a printer surface, in device units.
+int DeviceVerticalResolution(SurfaceRef surface);
+// Page break on a printer surface: ends the current page, starts the next one.
+void EndPrintedPage(SurfaceRef surface);
+void StartPrintedPage(SurfaceRef surface);
+
+// A surface on the window's client area outside painting, for progress lines.
+SurfaceRef AcquireWindowSurface(WindowRef window);
+void ReleaseWindowSurface(WindowRef window, SurfaceRef surface);

@@ -1,0 +1,72 @@
+// Files through the Win32 API, for chkort.exe and for the store tests run
+// under Wine. A HANDLE is stored as its integer value; INVALID_HANDLE_VALUE
+// never escapes: it becomes 0, "not open".
+#include "platform/fault.h"
+#include "platform/platform.h"
+
+#include <windows.h>
+
+namespace {
+
+HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+// Positions the file at an absolute offset. The high half is passed
+// explicitly as 0: with a null high pointer SetFilePointer would take the
+// offset as a signed LONG and refuse everything from 2 GiB on.
+void SeekTo(FileHandle file, std::uint32_t offset) {
+    LONG high = 0;
+    SetFilePointer(Native(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+}
+
+} // namespace
+
+FileHandle FileOpen(const char* path, FileOpenKind kind) {
+    if (path == nullptr) return 0;
+    const DWORD share = kind == OpenSharedExisting ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
+    const DWORD disposition = kind == CreateExclusive ? CREATE_ALWAYS : OPEN_EXISTING;
+    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
+                           FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
+    return reinterpret_cast<FileHandle>(h);
+}
+
+void FileClose(FileHandle file) {
+    if (file != 0) CloseHandle(Native(file));
+}
+
+std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length) {
+    if (file == 0) return 0;
+    const std::uint32_t allowed = FaultAllowedLength(false, length);
+    SeekTo(file, offset);
+    DWORD done = 0;
+    if (!ReadFile(Native(file), buffer, allowed, &done, nullptr)) return 0;
+    return done;
+}
+
+std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length) {
+    if (file == 0) return 0;
+    const std::uint32_t allowed = FaultAllowedLength(true, length);
+    SeekTo(file, offset);
+    DWORD done = 0;
+    if (allowed > 0 && !WriteFile(Native(file), buffer, allowed, &done, nullptr)) return 0;
+    return done;
+}
+
+std::uint32_t FileSizeLow(FileHandle file) {
+    if (file == 0) return 0;
+    const DWORD size = GetFileSize(Native(file), nullptr);
+    return size == INVALID_FILE_SIZE ? 0 : size;
+}
+
+bool WorkingDirectory(char* buffer, std::size_t capacity) {
+    if (capacity == 0) return false;
+    const DWORD n = GetCurrentDirectoryA(static_cast<DWORD>(capacity), buffer);
+    if (n == 0 || n >= capacity) {
+        buffer[0] = '\0';
+        return false;
+    }
+    // Only a drive root ("C:\") keeps its separator; drop it so that
+    // "directory + '\' + name" never doubles it.
+    if (n > 0 && buffer[n - 1] == '\\') buffer[n - 1] = '\0';
+    return true;
+}

@@ -1,0 +1,72 @@
+#include "store/datafiles.h"
+
+#include "store/recordio.h"
+#include "store/state.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t DirectoryCapacity = 256;
+
+struct DataFile {
+    const char* name;
+    FileHandle* handle;
+};
+
+// The order of opening.
+const DataFile DataFileSet[] = {
+    {"param", &hParam},       {"Fschema", &hFschema},   {"firstrec", &hFirstrec}, {"lastrec", &hLastrec},
+    {"estime", &hEstime},     {"clinique", &hClinique}, {"identite", &hIdentite},
+};
+
+// The order of closing: Fschema before param, as the host has always done.
+FileHandle* const ClosingOrder[] = {&hFschema, &hParam,    &hFirstrec, &hLastrec,
+                                    &hEstime,  &hClinique, &hIdentite};
+
+std::int32_t Counter(std::uint32_t index) {
+    LastrecRecord record{};
+    return ReadLastrec(index, record) ? CounterValue(record) : 0;
+}
+
+} // namespace
+
+FileHandle OpenDataFile(WindowRef owner, const char* name) {
+    // The program assumes the current directory can be read; if it cannot,
+    // the path starts with the bare separator, the open fails and the box
+    // shows exactly what was tried.
+    char directory[DirectoryCapacity];
+    WorkingDirectory(directory, sizeof directory);
+    char path[DirectoryCapacity + 64];
+    std::snprintf(path, sizeof path, "%s\\%s", directory, name);
+
+    const FileHandle file = FileOpen(path, OpenSharedExisting);
+    if (file == 0) {
+        char caption[sizeof path + 40];
+        std::snprintf(caption, sizeof caption, "Erreur d'ouverture du fichier - %s", path);
+        ShowMessageBox(owner, "Erreur", caption, BoxOk);
+    }
+    return file;
+}
+
+bool OpenDataFileSet(WindowRef owner) {
+    for (const DataFile& f : DataFileSet) {
+        *f.handle = OpenDataFile(owner, f.name);
+        if (*f.handle == 0) return false;
+    }
+    return true;
+}
+
+void CloseDataFileSet() {
+    for (FileHandle* h : ClosingOrder) {
+        if (*h != 0) FileClose(*h);
+        *h = 0;
+    }
+}
+
+void LoadCounters() {
+    LastPatient = Counter(LastrecPatients);
+    LastClinicalLine = Counter(LastrecClinicalLines);
+    LastQuoteLine = Counter(LastrecQuoteLines);
+    LastChartEntry = Counter(LastrecChartEntries);
+}

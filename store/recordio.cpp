@@ -1,0 +1,87 @@
+#include "store/recordio.h"
+
+const RecordFile LastrecFile{"LASTREC", &hLastrec, sizeof(LastrecRecord)};
+const RecordFile FirstrecFile{"FIRSTREC", &hFirstrec, sizeof(FirstrecRecord)};
+const RecordFile IdentiteFile{"IDENTITE", &hIdentite, sizeof(IdentiteRecord)};
+const RecordFile EstimeFile{"ESTIM", &hEstime, sizeof(QuoteLine)};
+const RecordFile CliniqueFile{"CLINIQUE", &hClinique, sizeof(ClinicalLine)};
+const RecordFile FschemaFile{"FSCHEMA", &hFschema, sizeof(ChartEntry)};
+
+const LineChain ClinicalChain{&CliniqueFile, &LastClinicalLine, ClinicalField::PrevLine, ClinicalField::NextLine,
+                              FirstrecField::ClinicalStart, FirstrecField::ClinicalEnd};
+const LineChain QuoteChain{&EstimeFile, &LastQuoteLine, QuoteField::PrevLine, QuoteField::NextLine,
+                           FirstrecField::QuoteStart, FirstrecField::QuoteEnd};
+
+namespace {
+
+bool Report(const RecordFile& file) {
+    ShowMessageBox(MainWindow, "Erreur", file.caption, BoxOk);
+    return false;
+}
+
+} // namespace
+
+std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number) {
+    return static_cast<std::uint32_t>(number) * file.recordSize - file.recordSize;
+}
+
+bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
+    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) return Report(file);
+    return true;
+}
+
+bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record) {
+    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) return Report(file);
+    return true;
+}
+
+bool ReadLastrec(std::uint32_t index, LastrecRecord& record) {
+    return ReadRecordAt(LastrecFile, index * LastrecFile.recordSize, record.bytes);
+}
+
+bool ReadFirstrec(FirstrecRecord& record) {
+    return ReadRecordAt(FirstrecFile, RecordOffset(FirstrecFile, CurrentPatient), record.bytes);
+}
+bool WriteFirstrec(const FirstrecRecord& record) {
+    return WriteRecordAt(FirstrecFile, RecordOffset(FirstrecFile, CurrentPatient), record.bytes);
+}
+bool ReadIdentite(IdentiteRecord& record) {
+    return ReadRecordAt(IdentiteFile, RecordOffset(IdentiteFile, CurrentPatient), record.bytes);
+}
+bool WriteIdentite(const IdentiteRecord& record) {
+    return WriteRecordAt(IdentiteFile, RecordOffset(IdentiteFile, CurrentPatient), record.bytes);
+}
+
+bool ReadCliniqueLine(std::int32_t number, ClinicalLine& line) {
+    return ReadRecordAt(CliniqueFile, RecordOffset(CliniqueFile, number), line.bytes);
+}
+bool WriteCliniqueLine(std::int32_t number, const ClinicalLine& line) {
+    return WriteRecordAt(CliniqueFile, RecordOffset(CliniqueFile, number), line.bytes);
+}
+bool ReadEstimeLine(std::int32_t number, QuoteLine& line) {
+    return ReadRecordAt(EstimeFile, RecordOffset(EstimeFile, number), line.bytes);
+}
+bool WriteEstimeLine(std::int32_t number, const QuoteLine& line) {
+    return WriteRecordAt(EstimeFile, RecordOffset(EstimeFile, number), line.bytes);
+}
+bool ReadChartEntry(std::int32_t number, ChartEntry& entry) {
+    return ReadRecordAt(FschemaFile, RecordOffset(FschemaFile, number), entry.bytes);
+}
+bool WriteChartEntry(std::int32_t number, const ChartEntry& entry) {
+    return WriteRecordAt(FschemaFile, RecordOffset(FschemaFile, number), entry.bytes);
+}
+
+bool ReadChainLine(const LineChain& chain, std::int32_t number, ChainLine& line) {
+    return ReadRecordAt(*chain.file, RecordOffset(*chain.file, number), line.bytes);
+}
+bool WriteChainLine(const LineChain& chain, std::int32_t number, const ChainLine& line) {
+    return WriteRecordAt(*chain.file, RecordOffset(*chain.file, number), line.bytes);
+}
+std::int32_t ChainPrev(const LineChain& chain, const ChainLine& line) { return LoadI32(line.bytes + chain.prevField); }
+std::int32_t ChainNext(const LineChain& chain, const ChainLine& line) { return LoadI32(line.bytes + chain.nextField); }
+void SetChainPrev(const LineChain& chain, ChainLine& line, std::int32_t value) {
+    StoreI32(line.bytes + chain.prevField, value);
+}
+void SetChainNext(const LineChain& chain, ChainLine& line, std::int32_t value) {
+    StoreI32(line.bytes + chain.nextField, value);
+}

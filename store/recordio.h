@@ -1,0 +1,76 @@
+// One-record operations on the data files.
+//
+// Every operation is one absolute seek from the start of the file and one
+// transfer of one whole record. A transfer that comes up short is reported
+// where it happens: a box owned by MainWindow, text "Erreur", the file's tag
+// as caption, OK only; the operation then returns false and the caller gives
+// up its command. Nothing is retried. Offsets are computed in unsigned 32-bit
+// arithmetic, so no record number, however damaged, overflows.
+#pragma once
+
+#include "store/records.h"
+#include "store/state.h"
+
+#include <cstdint>
+
+// A file of fixed-size records and the tag its errors carry.
+struct RecordFile {
+    const char* caption;
+    FileHandle* handle;
+    std::uint32_t recordSize;
+};
+
+extern const RecordFile LastrecFile;  // "LASTREC"
+extern const RecordFile FirstrecFile; // "FIRSTREC"
+extern const RecordFile IdentiteFile; // "IDENTITE"
+extern const RecordFile EstimeFile;   // "ESTIM"
+extern const RecordFile CliniqueFile; // "CLINIQUE"
+extern const RecordFile FschemaFile;  // "FSCHEMA"
+
+// Byte offset of 1-based record `number`: (number - 1) x size, modulo 2^32.
+std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number);
+
+bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record);
+bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record);
+
+// lastrec is addressed by a 0-based index.
+bool ReadLastrec(std::uint32_t index, LastrecRecord& record);
+
+// These address the patient in CurrentPatient.
+bool ReadFirstrec(FirstrecRecord& record);
+bool WriteFirstrec(const FirstrecRecord& record);
+bool ReadIdentite(IdentiteRecord& record);
+bool WriteIdentite(const IdentiteRecord& record);
+
+// Lines and entries by their 1-based number.
+bool ReadCliniqueLine(std::int32_t number, ClinicalLine& line);
+bool WriteCliniqueLine(std::int32_t number, const ClinicalLine& line);
+bool ReadEstimeLine(std::int32_t number, QuoteLine& line);
+bool WriteEstimeLine(std::int32_t number, const QuoteLine& line);
+bool ReadChartEntry(std::int32_t number, ChartEntry& entry);
+bool WriteChartEntry(std::int32_t number, const ChartEntry& entry);
+
+// A patient's doubly linked chain of lines, described once for both files
+// that hold one, so that a walk over clinical lines and one over quote lines
+// are the same code.
+struct LineChain {
+    const RecordFile* file;
+    const std::int32_t* counter;  // highest line number in use
+    std::size_t prevField, nextField;  // links in the line record
+    std::size_t startField, endField;  // ends in the firstrec record
+};
+
+extern const LineChain ClinicalChain; // clinique, ClinicalStart/ClinicalEnd
+extern const LineChain QuoteChain;    // estime, QuoteStart/QuoteEnd
+
+// A line of either chain as raw bytes; large enough for both records.
+struct ChainLine {
+    std::uint8_t bytes[sizeof(ClinicalLine)];
+};
+
+bool ReadChainLine(const LineChain& chain, std::int32_t number, ChainLine& line);
+bool WriteChainLine(const LineChain& chain, std::int32_t number, const ChainLine& line);
+std::int32_t ChainPrev(const LineChain& chain, const ChainLine& line);
+std::int32_t ChainNext(const LineChain& chain, const ChainLine& line);
+void SetChainPrev(const LineChain& chain, ChainLine& line, std::int32_t value);
+void SetChainNext(const LineChain& chain, ChainLine& line, std::int32_t value);

@@ -1,0 +1,60 @@
+// The process-wide state that every operation of the program reads and
+// writes. The main window owns it for the whole run; there are no other
+// long-lived objects.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+
+// Owner of every error box; its client area bounds a screen page.
+extern WindowRef MainWindow;
+
+// The data file set, opened at window creation. 0 = not open.
+extern FileHandle hParam, hFschema, hFirstrec, hLastrec, hEstime, hClinique, hIdentite;
+
+// Counters read from lastrec once, at window creation.
+extern std::int32_t LastPatient, LastQuoteLine, LastClinicalLine, LastChartEntry;
+
+// The operation in progress and where it stands.
+extern std::int32_t CurrentMode;
+extern std::int32_t CurrentPatient; // 1-based; 0 = none
+extern std::int32_t CurrentLine;    // next record to draw, or the line typed for browsing
+extern std::int32_t LineOrdinal;    // position in the walk on screen, from 1
+extern int ViewReady;               // the paint handler may draw the current view
+
+// Values typed in the dialogs.
+extern std::int32_t FirstLinkInput, SecondLinkInput;
+extern char OldUser, NewUser;
+extern std::int32_t OldDesign, NewDesign;
+extern std::uint8_t OldColour, NewColour;
+
+// Fonts of the views: the screen's, and the printer's during a print job.
+extern FontRef ScreenFont, PrintFont;
+
+// Operation modes held in CurrentMode.
+enum : std::int32_t {
+    ModeNone = 0,
+    ModeClinicalFromStart = 1,
+    ModeClinicalFromEnd = 2,
+    ModeQuotesFromStart = 3,
+    ModeQuotesFromEnd = 4,
+    ModeDentalChart = 5,
+    ModeRelinkClinical = 6,
+    ModeRelinkQuote = 7,
+    ModeFirstrecClinical = 8,
+    ModeFirstrecQuotes = 9,
+    ModeFirstrecChart = 10,
+    ModeTestClinique = 11,
+    ModeTestEstime = 12,
+    ModeBrowseClinique = 13,
+    ModeBrowseEstime = 14,
+    ModeChangeUser = 18,
+    ModeResetBalance = 19,
+    ModeRemoveBilling = 20,
+    ModeChangeColour = 23,
+    ModeChangeDesign = 24,
+};
+
+// Back to the state of a freshly created window with no file open (tests).
+void ResetSharedState();
