@@ -89,6 +89,22 @@ int DeviceVerticalResolution(SurfaceRef surface);
 void EndPrintedPage(SurfaceRef surface);
 void StartPrintedPage(SurfaceRef surface);
 
+// Gives the keyboard focus to the window.
+void FocusWindow(WindowRef window);
+
+// Asks for the whole client area to be repainted, erasing it first.
+void InvalidateWindow(WindowRef window);
+
+// Fonts, created by parameters as GDI takes them.
+struct FontSpec {
+    int height, width, escapement, orientation, weight;
+    bool italic, underline, strikeOut;
+    unsigned charSet, outPrecision, clipPrecision, quality, pitchAndFamily;
+    const char* face;
+};
+FontRef CreateFontFrom(const FontSpec& spec); // 0 on failure
+void DeleteFontRef(FontRef font);
+
 // A surface on the window's client area outside painting, for progress lines.
 SurfaceRef AcquireWindowSurface(WindowRef window);
 void ReleaseWindowSurface(WindowRef window, SurfaceRef surface);

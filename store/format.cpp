@@ -2,6 +2,7 @@
 
 #include "store/state.h"
 
+#include <climits>
 #include <cstdio>
 
 namespace {
@@ -107,4 +108,21 @@ bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line) {
     Number(t, "%8ld", GetPrevLine(line));
     Separator(t);
     return true;
+}
+
+std::int32_t TextToNumber(const char* text) {
+    const char* p = text;
+    while (*p == ' ' || (*p >= '\t' && *p <= '\r')) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    long long value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + (*p - '0');
+        if (value > INT_MAX) {
+            value = static_cast<long long>(INT_MAX) + 1; // -2147483648 still fits
+            break;
+        }
+    }
+    if (negative) return static_cast<std::int32_t>(-value);
+    return value > INT_MAX ? INT_MAX : static_cast<std::int32_t>(value);
 }

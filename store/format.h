@@ -5,6 +5,7 @@
 #include "store/records.h"
 
 #include <cstddef>
+#include <cstdint>
 
 // Ends every column, the last one included.
 constexpr char ColumnSeparator = static_cast<char>(0xB3);
@@ -18,3 +19,8 @@ constexpr std::size_t ScreenLineCapacity = 512;
 // as they stand. Any record bytes are accepted; these never fail.
 bool FormatClinicalLine(const ClinicalLine& line, char* out, std::size_t capacity);
 bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line);
+
+// Decimal text to a number, the way typed numbers are read: leading blanks
+// and one sign allowed, conversion stops at the first non-digit, no digit at
+// all gives 0. Saturates rather than overflows.
+std::int32_t TextToNumber(const char* text);

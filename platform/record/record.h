@@ -14,7 +14,11 @@ enum RecordedKind {
     RecordedFont,     // SelectFontInto
     RecordedClear,    // ClearRect
     RecordedPageEnd,  // EndPrintedPage
-    RecordedPageStart // StartPrintedPage
+    RecordedPageStart, // StartPrintedPage
+    RecordedInvalidate, // InvalidateWindow
+    RecordedFontCreate, // CreateFontFrom
+    RecordedFontDelete, // DeleteFontRef
+    RecordedFocus       // FocusWindow
 };
 
 struct RecordedCall {
@@ -28,7 +32,8 @@ struct RecordedCall {
     std::string caption;    // box caption (when hasCaption)
     unsigned style = 0;     // box style
     WindowRef owner = 0;    // box owner
-    FontRef font = 0;       // font selected
+    FontRef font = 0;       // font selected, created or deleted
+    FontSpec spec{};        // font created (its face copied into `bytes`)
 };
 
 // Every call since the last reset, in order.

@@ -11,6 +11,7 @@ int lineAdvance = 16;
 int clientBottom = 600;
 int verticalResolution = 3508;
 int boxResult = 1;
+FontRef nextFont = 0x100;
 
 std::vector<RecordedCall> OfKind(RecordedKind kind) {
     std::vector<RecordedCall> out;
@@ -33,6 +34,7 @@ void ResetRecording() {
     clientBottom = 600;
     verticalResolution = 3508;
     boxResult = 1;
+    nextFont = 0x100;
 }
 
 void SetRecordedLineAdvance(int advance) { lineAdvance = advance; }
@@ -113,3 +115,36 @@ void StartPrintedPage(SurfaceRef surface) {
 // Window surfaces of the stand-in are the window reference itself (never 0).
 SurfaceRef AcquireWindowSurface(WindowRef window) { return window ? window : 1; }
 void ReleaseWindowSurface(WindowRef, SurfaceRef) {}
+
+void InvalidateWindow(WindowRef window) {
+    RecordedCall c;
+    c.kind = RecordedInvalidate;
+    c.owner = window;
+    calls.push_back(c);
+}
+
+// Fonts of the stand-in are numbers from 0x100 up, distinct for each creation.
+FontRef CreateFontFrom(const FontSpec& spec) {
+    RecordedCall c;
+    c.kind = RecordedFontCreate;
+    c.spec = spec;
+    c.bytes = spec.face ? spec.face : "";
+    c.spec.face = nullptr;
+    c.font = ++nextFont;
+    calls.push_back(c);
+    return c.font;
+}
+
+void DeleteFontRef(FontRef font) {
+    RecordedCall c;
+    c.kind = RecordedFontDelete;
+    c.font = font;
+    calls.push_back(c);
+}
+
+void FocusWindow(WindowRef window) {
+    RecordedCall c;
+    c.kind = RecordedFocus;
+    c.owner = window;
+    calls.push_back(c);
+}

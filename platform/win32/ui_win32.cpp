@@ -51,3 +51,17 @@ SurfaceRef AcquireWindowSurface(WindowRef window) {
 }
 
 void ReleaseWindowSurface(WindowRef window, SurfaceRef surface) { ReleaseDC(Window(window), Dc(surface)); }
+
+void InvalidateWindow(WindowRef window) { InvalidateRect(Window(window), nullptr, TRUE); }
+
+FontRef CreateFontFrom(const FontSpec& f) {
+    return reinterpret_cast<FontRef>(CreateFontA(f.height, f.width, f.escapement, f.orientation, f.weight, f.italic,
+                                                 f.underline, f.strikeOut, f.charSet, f.outPrecision, f.clipPrecision,
+                                                 f.quality, f.pitchAndFamily, f.face));
+}
+
+void DeleteFontRef(FontRef font) {
+    if (font != 0) DeleteObject(reinterpret_cast<HGDIOBJ>(font));
+}
+
+void FocusWindow(WindowRef window) { SetFocus(Window(window)); }

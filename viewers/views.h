@@ -1,0 +1,37 @@
+// The page-by-page views of a patient's chains, on the window or a printer.
+//
+// Each view draws one page per call and keeps its place in CurrentLine, so
+// the next call (the next paint, after Enter) goes on where it stopped. On a
+// printer (printing = 1) it draws the whole walk, page after page, on a
+// surface whose document and first page the print job has started.
+#pragma once
+
+#include "platform/platform.h"
+
+#include <cstdint>
+
+void PaintClinicalChart(SurfaceRef surface, int printing); // modes 1 and 2
+void PaintQuotes(SurfaceRef surface, int printing);        // modes 3 and 4
+void PaintDentalChart(SurfaceRef surface, int printing);   // mode 5
+
+// The clinique (mode 13) or estime (mode 14) file in record order from
+// CurrentLine, one window-full per call, whatever chain a record belongs to.
+void PaintRawFile(SurfaceRef surface);
+
+// What every view shares: line advance, top and bottom limit of a page.
+struct PageGeometry {
+    int advance; // character height plus external leading of the selected font
+    int top;     // y of the first line: 0 on the window, 50 on paper
+    int limit;   // a line may start at or above it: client bottom or VERTRES, less 100
+};
+PageGeometry PageFor(SurfaceRef surface, int printing);
+
+// On paper, after a line has moved y past the limit: a new page when the
+// walk goes on at a record within the file. Returns false when the walk must
+// end here instead.
+bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_t counter);
+
+// After a record could not be read, the view ends: later paints draw nothing
+// until a new command, so that the repaint which closing the error box itself
+// causes cannot bring the same box back again and again.
+void EndViewAfterFailure();
