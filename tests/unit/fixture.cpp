@@ -1,6 +1,7 @@
 #include "tests/unit/fixture.h"
 
 #include "store/datafiles.h"
+#include "tests/unit/mini_practice.h"
 
 #include <atomic>
 #include <chrono>
@@ -62,4 +63,20 @@ void PracticeTest::OpenSampleSet(std::int32_t records) {
 std::string PracticeTest::OpenErrorCaption(const std::string& name) const {
     // The program builds the path the Windows way, whatever the platform.
     return "Erreur d'ouverture du fichier - " + fs::current_path().string() + "\\" + name;
+}
+
+void PracticeTest::OpenPractice(const MiniPractice& practice) {
+    for (const auto& [name, bytes] : FilesOf(practice)) Put(name, *bytes);
+    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    LoadCounters();
+    ResetRecording();
+}
+
+void PracticeTest::ExpectFiles(const MiniPractice& expected) {
+    for (const auto& [name, bytes] : FilesOf(expected)) {
+        const hostlayout::Bytes now = Get(name);
+        ASSERT_EQ(now.size(), bytes->size()) << name;
+        for (std::size_t i = 0; i < now.size(); ++i)
+            ASSERT_EQ(now[i], (*bytes)[i]) << name << " differs first at byte " << i;
+    }
 }

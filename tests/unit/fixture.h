@@ -28,6 +28,12 @@ protected:
     // a lastrec whose counters say so; opens the set and loads the counters.
     void OpenSampleSet(std::int32_t records = 12);
 
+    // Writes every file of the practice, opens the set, loads the counters
+    // and forgets what that showed.
+    void OpenPractice(const struct MiniPractice& practice);
+    // Each file of the directory now, by name, compared with the practice's.
+    void ExpectFiles(const struct MiniPractice& expected);
+
     // The caption an open failure of `name` shows.
     std::string OpenErrorCaption(const std::string& name) const;
 

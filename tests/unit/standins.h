@@ -1,0 +1,26 @@
+// Stand-ins for the two pieces of the shell that need Win32: the modal input
+// dialogs, answered here from a script the test writes, and the print job,
+// which here draws on a recorded printer surface.
+#pragma once
+
+#include "shell/input.h"
+
+#include <string>
+#include <vector>
+
+struct DialogAnswer {
+    DialogKind kind;
+    bool ok; // OK with these texts, or Cancel
+    std::vector<std::string> texts;
+};
+
+// The answers the next dialogs get, in order. A dialog that stays open after
+// OK takes the next answer too.
+void ScriptDialogs(std::vector<DialogAnswer> answers);
+// Dialogs shown since the last ScriptDialogs, in order.
+const std::vector<DialogKind>& DialogsShown();
+// Answers not used yet.
+std::size_t DialogAnswersLeft();
+
+// The surface the stand-in print job draws on.
+constexpr SurfaceRef RecordedPrinter = 0x5000;
