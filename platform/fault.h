@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 enum FaultTarget { FaultAnyTransfer, FaultReadsOnly, FaultWritesOnly };
 
@@ -18,6 +19,19 @@ unsigned FaultTransfersSeen();
 // Whether the armed short transfer has happened.
 bool FaultFired();
 
-// For the file implementations: how many of `requested` bytes this transfer
-// may move.
-std::uint32_t FaultAllowedLength(bool isWrite, std::uint32_t requested);
+// Every transfer since the log was started, in order: which file, where, and
+// for writes the bytes asked to be written. Lets a test replay what a command
+// wrote before a failure.
+struct LoggedTransfer {
+    std::uintptr_t file;
+    std::uint32_t offset;
+    bool isWrite;
+    std::vector<std::uint8_t> bytes;
+};
+void FaultStartLog();
+const std::vector<LoggedTransfer>& FaultLog();
+
+// For the file implementations, once per transfer: how many of `requested`
+// bytes this transfer may move.
+std::uint32_t FaultAllowedLength(std::uintptr_t file, std::uint32_t offset, bool isWrite, const void* data,
+                                 std::uint32_t requested);

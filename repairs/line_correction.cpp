@@ -119,6 +119,10 @@ void CorrectCurrentView(WindowRef window) {
 void RelinkLine() {
     const LineChain& chain = CurrentMode == ModeRelinkQuote ? QuoteChain : ClinicalChain;
     const std::int32_t limit = *chain.counter;
+    // The firstrec record is read before the values are judged, so a patient
+    // beyond the file is reported by its read; a number below 1 names no
+    // record at all and ends the command silently.
+    if (CurrentPatient < 1) return;
     FirstrecRecord ends;
     if (!ReadFirstrec(ends)) return;
     const std::int32_t start = GetField(ends, chain.startField);

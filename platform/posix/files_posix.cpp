@@ -56,7 +56,7 @@ void FileClose(FileHandle file) {
 
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length) {
     if (file == 0) return 0;
-    const std::uint32_t allowed = FaultAllowedLength(false, length);
+    const std::uint32_t allowed = FaultAllowedLength(file, offset, false, buffer, length);
     std::uint32_t done = 0;
     while (done < allowed) {
         const ssize_t n = ::pread(Descriptor(file), static_cast<char*>(buffer) + done, allowed - done,
@@ -70,7 +70,7 @@ std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std:
 
 std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length) {
     if (file == 0) return 0;
-    const std::uint32_t allowed = FaultAllowedLength(true, length);
+    const std::uint32_t allowed = FaultAllowedLength(file, offset, true, buffer, length);
     std::uint32_t done = 0;
     while (done < allowed) {
         const ssize_t n = ::pwrite(Descriptor(file), static_cast<const char*>(buffer) + done, allowed - done,

@@ -36,7 +36,7 @@ void FileClose(FileHandle file) {
 
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length) {
     if (file == 0) return 0;
-    const std::uint32_t allowed = FaultAllowedLength(false, length);
+    const std::uint32_t allowed = FaultAllowedLength(file, offset, false, buffer, length);
     SeekTo(file, offset);
     DWORD done = 0;
     if (!ReadFile(Native(file), buffer, allowed, &done, nullptr)) return 0;
@@ -45,7 +45,7 @@ std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std:
 
 std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length) {
     if (file == 0) return 0;
-    const std::uint32_t allowed = FaultAllowedLength(true, length);
+    const std::uint32_t allowed = FaultAllowedLength(file, offset, true, buffer, length);
     SeekTo(file, offset);
     DWORD done = 0;
     if (allowed > 0 && !WriteFile(Native(file), buffer, allowed, &done, nullptr)) return 0;

@@ -14,7 +14,7 @@
 #include <string>
 
 class PracticeTest : public ::testing::Test {
-protected:
+public: // the fault sweep drives a test through these too
     void SetUp() override;
     void TearDown() override;
 
