@@ -28,16 +28,20 @@ constexpr std::size_t size = 16;
 constexpr Field counter{12, 4};
 constexpr std::size_t records = 80; // a sound lastrec holds 80 counters
 constexpr std::size_t patients = 0, quoteLines = 2, clinicalLines = 3, chartEntries = 7;
+constexpr Field opaque{0, 12};
 } // namespace lastrec
 
 namespace firstrec {
 constexpr std::size_t size = 32;
 constexpr Field clinicalStart{0, 4}, clinicalEnd{4, 4}, quoteStart{8, 4}, quoteEnd{12, 4}, chartStart{16, 4};
+constexpr Field opaque{20, 12};
 } // namespace firstrec
 
 namespace identite {
 constexpr std::size_t size = 1420;
 constexpr Field name{0, 30}, firstName{30, 25}, balance{786, 8};
+// The program reads the balance only; the names lie in its opaque part.
+constexpr Field opaque[] = {{0, 786}, {794, 626}};
 } // namespace identite
 
 namespace patient {
@@ -49,12 +53,15 @@ constexpr std::size_t size = 224;
 constexpr Field text8{0, 8}, text12{8, 12}, colour{50, 1}, text50{51, 50}, actCode{101, 13}, text9{114, 9},
     billed{126, 1}, design{127, 2}, text2{129, 2}, user{135, 1}, number1{136, 4}, prev{141, 4}, next{145, 4},
     colour2{153, 1}, number2{156, 4}, number3{160, 4}, text26{164, 26}, number4{190, 2};
+// Bytes the program never interprets: they must pass through every rewrite.
+constexpr Field opaque[] = {{20, 30}, {123, 3}, {131, 4}, {140, 1}, {149, 4}, {154, 2}, {192, 32}};
 } // namespace clinique
 
 namespace estime {
 constexpr std::size_t size = 86;
 constexpr Field number{0, 2}, text5{2, 5}, label{7, 29}, actCode{37, 4}, text9{54, 9}, prev{67, 4}, next{71, 4},
     text8{78, 8};
+constexpr Field opaque[] = {{36, 1}, {41, 13}, {63, 4}, {75, 3}};
 } // namespace estime
 
 namespace fschema {
@@ -94,6 +101,22 @@ inline Bytes Records(std::size_t count, std::size_t size, std::uint8_t fill = 0)
 
 inline std::uint8_t* Record(Bytes& file, std::size_t size, std::size_t number1) {
     return file.data() + (number1 - 1) * size;
+}
+
+inline const std::uint8_t* Record(const Bytes& file, std::size_t size, std::size_t number1) {
+    return file.data() + (number1 - 1) * size;
+}
+
+// Record `number1` of a file when the file holds all of it, else null.
+inline const std::uint8_t* RecordIfWhole(const Bytes& file, std::size_t size, std::int64_t number1) {
+    if (number1 < 1 || static_cast<std::uint64_t>(number1) > file.size() / size) return nullptr;
+    return Record(file, size, static_cast<std::size_t>(number1));
+}
+
+// Counter `index` of a lastrec file, or -1 when the file is too short for it.
+inline std::int64_t Counter(const Bytes& lastrecFile, std::size_t index) {
+    if ((index + 1) * lastrec::size > lastrecFile.size()) return -1;
+    return GetSigned(lastrecFile.data() + index * lastrec::size, lastrec::counter);
 }
 
 // A lastrec file of `records` counters, the four in use set, the others and

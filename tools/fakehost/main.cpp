@@ -1,0 +1,2 @@
+// A stand-in for the host's executable: only its version block matters.
+int main() {}
