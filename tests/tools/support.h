@@ -16,11 +16,11 @@ inline practice::Practice Built(const practice::Options& options) {
 }
 
 // Options with damages spelt as on mkpractice's command line.
-inline practice::Options WithDamage(std::initializer_list<const char*> specs, practice::Options options = {}) {
-    for (const char* spec : specs) {
+inline practice::Options WithDamage(std::initializer_list<const char*> spellings, practice::Options options = {}) {
+    for (const char* text : spellings) {
         practice::Damage damage;
         std::string error;
-        EXPECT_TRUE(practice::ParseDamage(spec, damage, error)) << error;
+        EXPECT_TRUE(practice::ParseDamage(text, damage, error)) << error;
         options.damages.push_back(damage);
     }
     return options;

@@ -95,9 +95,9 @@ TEST(Damage, EachPointDamageChangesOneFieldOfTheChosenChain) {
     for (DataFile file : {DataFile::Clinique, DataFile::Estime, DataFile::Fschema})
         for (const PointCase& c : pointCases) {
             if (file == DataFile::Fschema && !c.chart) continue;
-            const std::string spec = std::string(c.kind) + ":" + practice::DataFileName(file) + ":7";
-            SCOPED_TRACE(spec);
-            const Options o = WithDamage({spec.c_str()});
+            const std::string damage = std::string(c.kind) + ":" + practice::DataFileName(file) + ":7";
+            SCOPED_TRACE(damage);
+            const Options o = WithDamage({damage.c_str()});
             const Practice sound = Built(Sound(o));
             const Practice damaged = Built(o);
             const ChainFields cf = FieldsOf(file);
@@ -158,7 +158,7 @@ TEST(Damage, ValuesGivenAreWrittenAsGiven) {
 
 TEST(Damage, SharedPointersMakeTheLaterPatientCrossTheEarlier) {
     struct Case {
-        const char* spec;
+        const char* damage;
         std::int32_t patient, partner;
         DataFile file;
     };
@@ -166,8 +166,8 @@ TEST(Damage, SharedPointersMakeTheLaterPatientCrossTheEarlier) {
                           {"shared:estime:3:9", 3, 9, DataFile::Estime},
                           {"shared:Fschema:1", 1, 2, DataFile::Fschema}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
-        const Options o = WithDamage({c.spec});
+        SCOPED_TRACE(c.damage);
+        const Options o = WithDamage({c.damage});
         const Practice sound = Built(Sound(o));
         const Practice damaged = Built(o);
         ExpectOtherFilesAlike(sound, damaged, DataFile::Firstrec);
@@ -185,7 +185,7 @@ TEST(Damage, SharedPointersMakeTheLaterPatientCrossTheEarlier) {
 
 TEST(Damage, LongChainsHoldExactlyTheLengthAskedFor) {
     struct Case {
-        const char* spec;
+        const char* damage;
         DataFile file;
         std::size_t length;
         unsigned findings;
@@ -195,8 +195,8 @@ TEST(Damage, LongChainsHoldExactlyTheLengthAskedFor) {
                           {"long:Fschema:4:5000", DataFile::Fschema, 5000, 0},
                           {"long:Fschema:4:5001", DataFile::Fschema, 5001, W::Runaway}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.spec);
-        const Practice pr = Built(WithDamage({c.spec}));
+        SCOPED_TRACE(c.damage);
+        const Practice pr = Built(WithDamage({c.damage}));
         EXPECT_GT(CounterOf(pr, c.file), static_cast<std::int64_t>(c.length));
         ExpectFindings(pr, c.file, {{4, c.findings}});
         // Followed without the file test's limit, the chain ends on a 0 link.
@@ -215,7 +215,7 @@ TEST(Damage, LongChainsHoldExactlyTheLengthAskedFor) {
 
 TEST(Damage, TruncateCutsTheFileInTheMiddleOfTheRecordNamed) {
     struct Case {
-        const char* spec;
+        const char* damage;
         DataFile file;
         std::size_t size;
         std::size_t record;   // the record cut; 0: the file's last
@@ -228,8 +228,8 @@ TEST(Damage, TruncateCutsTheFileInTheMiddleOfTheRecordNamed) {
                           Case{"truncate:identite", DataFile::Identite, 1420, 0, 0},
                           Case{"truncate:patient:40", DataFile::Patient, 40, 40, 0},
                           Case{"truncate:lastrec", DataFile::Lastrec, 16, 0, 0}}) {
-        SCOPED_TRACE(c.spec);
-        const Options o = WithDamage({c.spec});
+        SCOPED_TRACE(c.damage);
+        const Options o = WithDamage({c.damage});
         const Practice sound = Built(Sound(o));
         const Practice damaged = Built(o);
         ExpectOtherFilesAlike(sound, damaged, c.file);
@@ -250,9 +250,9 @@ TEST(Damage, MissingLeavesOneFileOutOfTheDirectory) {
     std::string error;
     for (int f = 0; f < practice::dataFileCount; ++f) {
         const char* name = practice::DataFileName(static_cast<DataFile>(f));
-        const std::string spec = std::string("missing:") + name;
-        SCOPED_TRACE(spec);
-        const Options o = WithDamage({spec.c_str()});
+        const std::string damage = std::string("missing:") + name;
+        SCOPED_TRACE(damage);
+        const Options o = WithDamage({damage.c_str()});
         const Practice sound = Built(Sound(o));
         const Practice damaged = Built(o);
         for (int g = 0; g < practice::dataFileCount; ++g) {
@@ -285,7 +285,7 @@ TEST(Damage, SeveralDamagesCombineOnOnePatientAndAcrossFiles) {
 
 TEST(Damage, ImpossibleRequestsAreRefusedWithTheirReason) {
     struct Case {
-        std::vector<const char*> specs;
+        std::vector<const char*> damages;
         const char* reason; // a piece of the message
     };
     const Case cases[] = {
@@ -299,9 +299,9 @@ TEST(Damage, ImpossibleRequestsAreRefusedWithTheirReason) {
         {{"truncate:firstrec:41"}, "40 patients"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.specs.front());
+        SCOPED_TRACE(c.damages.front());
         Options o;
-        for (const char* spec : c.specs) o.damages.push_back(WithDamage({spec}).damages.front());
+        for (const char* damage : c.damages) o.damages.push_back(WithDamage({damage}).damages.front());
         Practice pr;
         std::string error;
         EXPECT_FALSE(practice::BuildPractice(o, pr, error));

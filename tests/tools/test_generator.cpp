@@ -90,7 +90,7 @@ TEST(SoundPractice, EveryChainWalksBothWaysOverItsOwnLines) {
         Sized(1, 0, 0, 0),
         Sized(0, 5, 0, 0), // lines but no patient: all stray
         Sized(0, 0, 0, 0),
-        Sized(25, 30, 0, 7, 9), // fewer lines than the generator's special forms
+        Sized(25, 30, 0, 7, 9), // fewer lines than the generator's odd forms
     };
     for (const Options& o : cases) {
         SCOPED_TRACE("patients " + std::to_string(o.patients) + ", lines " + std::to_string(o.clinicalLines) +

@@ -554,9 +554,9 @@ void PlanFile(std::int32_t variant, int c, std::int32_t patients, std::int32_t w
 
 // Forms that every practice of some size holds, each on a line of its own:
 // what the billing removal, the field edits and the viewers must meet.
-constexpr int clinicalSpecials = 19;
+constexpr int clinicalOddForms = 19;
 
-void ApplyClinicalSpecial(Stream& s, std::uint8_t* r, int j) {
+void PutClinicalOddForm(Stream& s, std::uint8_t* r, int j) {
     namespace C = L::clinique;
     auto code = [&](std::string_view form, const char* label) {
         PutCode(r, C::actCode, form);
@@ -621,9 +621,9 @@ void MakeClinicalLine(Stream& s, std::uint8_t* r, std::int32_t line, std::int32_
     L::PutInt(r, C::number4, Below(s, 65536));
 }
 
-constexpr int quoteSpecials = 10;
+constexpr int quoteOddForms = 10;
 
-void ApplyQuoteSpecial(Stream& s, std::uint8_t* r, int j) {
+void PutQuoteOddForm(Stream& s, std::uint8_t* r, int j) {
     namespace E = L::estime;
     if (j < 6) {
         PutCode(r, E::actCode, prostheticForms[j]);
@@ -656,9 +656,9 @@ void MakeQuoteLine(Stream& s, std::uint8_t* r, std::int32_t line, std::int32_t c
     L::PutText(r, E::text8, DateOfLine(s, line, count));
 }
 
-constexpr int chartSpecials = 3;
+constexpr int chartOddForms = 3;
 
-void ApplyChartSpecial(std::uint8_t* r, int j) {
+void PutChartOddForm(std::uint8_t* r, int j) {
     namespace F = L::fschema;
     switch (j) {
     case 0: std::memset(r + F::valueC, ' ', F::slots); break; // no slot in use
@@ -683,10 +683,10 @@ void MakeChartEntry(Stream& s, std::uint8_t* r) {
     }
 }
 
-// Places `specials` forms on distinct lines spread over the file.
-template <class Apply> void SpreadSpecials(std::int32_t count, int specials, Apply apply) {
+// Places `forms` odd forms on distinct lines spread over the file.
+template <class Apply> void SpreadOddForms(std::int32_t count, int forms, Apply apply) {
     if (count <= 0) return;
-    const std::int64_t n = std::min<std::int64_t>(specials, count);
+    const std::int64_t n = std::min<std::int64_t>(forms, count);
     for (std::int64_t j = 0; j < n; ++j) apply(static_cast<std::int32_t>(1 + j * count / n), static_cast<int>(j));
 }
 
@@ -701,16 +701,16 @@ void BuildChainFile(std::int32_t variant, int c, const FilePlan& plan, L::Bytes&
         else MakeChartEntry(s, r);
     }
     if (c == ChainClinique)
-        SpreadSpecials(plan.count, clinicalSpecials, [&](std::int32_t line, int j) {
-            ApplyClinicalSpecial(s, L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
+        SpreadOddForms(plan.count, clinicalOddForms, [&](std::int32_t line, int j) {
+            PutClinicalOddForm(s, L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
         });
     else if (c == ChainEstime)
-        SpreadSpecials(plan.count, quoteSpecials, [&](std::int32_t line, int j) {
-            ApplyQuoteSpecial(s, L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
+        SpreadOddForms(plan.count, quoteOddForms, [&](std::int32_t line, int j) {
+            PutQuoteOddForm(s, L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
         });
     else
-        SpreadSpecials(plan.count, chartSpecials, [&](std::int32_t line, int j) {
-            ApplyChartSpecial(L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
+        SpreadOddForms(plan.count, chartOddForms, [&](std::int32_t line, int j) {
+            PutChartOddForm(L::Record(file, cl.recordSize, static_cast<std::size_t>(line)), j);
         });
     // Links last: they belong to the plan, whatever the content put there.
     for (std::int32_t line : plan.strays) {
