@@ -468,6 +468,15 @@ bool GatherNeeds(const Options& o, std::array<Needs, chainCount>& needs, std::st
             break;
         }
     }
+    for (int c = 0; c < chainCount; ++c) {
+        std::int64_t longLines = 0;
+        for (std::int32_t e : needs[c].exact) longLines += std::max(e, 0);
+        if (longLines > 5000000) {
+            error = std::string("the long chains ask for more than 5000000 lines in ") +
+                    DataFileName(chainLayouts[c].file);
+            return false;
+        }
+    }
     for (int c = 0; c < chainCount; ++c)
         for (std::size_t p = 0; p < n; ++p)
             if (needs[c].exact[p] >= 0 && needs[c].exact[p] < needs[c].atLeast[p]) {
@@ -487,8 +496,8 @@ void PlanFile(std::int32_t variant, int c, std::int32_t patients, std::int32_t w
     std::vector<std::int64_t> length(n, 0), weight(n, 0);
     std::int64_t fixed = 0, totalWeight = 0;
     for (std::size_t p = 0; p < n; ++p) {
-        // Draw for every patient whatever the needs, so that a damage on one
-        // patient leaves the others' chains as they were.
+        // Drawn for every patient whatever the damages ask, so that the
+        // draws stay in step between a practice and its damaged twin.
         const bool has = Chance(s, withLines[c]);
         std::int64_t w = 1 + Below(s, 8);
         if (Chance(s, 15)) w += Below(s, 30);
@@ -834,134 +843,135 @@ void BuildSmallFiles(std::int32_t variant, Practice& pr) {
 
 // ---------------------------------------------------------------- damages
 
-bool CheckAbove(const Damage& d, std::int64_t counter, std::string& error) {
-    if (d.hasValue && d.value <= counter) {
-        error = Describe(d) + ": the value must be above the counter, " + std::to_string(counter);
+// Truncate and missing. Checks first, so that a practice left sound fails
+// where the damaged one would.
+bool InjectWholeFile(const Options& o, const Damage& d, Practice& pr, std::string& error) {
+    const std::string what = Describe(d);
+    if (d.kind == DamageKind::Missing) {
+        if (!o.leaveSound) {
+            pr.present[static_cast<int>(d.file)] = false;
+            FileOf(pr, d.file).clear();
+            pr.manifest.push_back(what + ": " + DataFileName(d.file) + " left out");
+        }
+        return true;
+    }
+    const int c = ChainOf(d.file);
+    L::Bytes& file = FileOf(pr, d.file);
+    std::size_t size = 0, records = 0;
+    switch (d.file) {
+    case DataFile::Lastrec: size = L::lastrec::size, records = L::lastrec::records; break;
+    case DataFile::Firstrec: size = L::firstrec::size; break;
+    case DataFile::Identite: size = L::identite::size; break;
+    case DataFile::Patient: size = L::patient::size; break;
+    default: size = chainLayouts[c].recordSize; break;
+    }
+    if (!records) records = file.size() / size;
+    // The file ends in the middle of the patient's record, or of its last
+    // record (which the plan made the patient's last line in a chain file).
+    const std::size_t cut = d.patient && c < 0 ? static_cast<std::size_t>(d.patient) : records;
+    if (cut == 0) {
+        error = what + ": " + DataFileName(d.file) + " holds no record to cut";
         return false;
     }
+    if (o.leaveSound) return true;
+    const std::size_t length = (cut - 1) * size + size / 2;
+    std::string whose;
+    if (d.patient)
+        whose = " (patient " + std::to_string(d.patient) + (c >= 0 ? "'s last line)" : ")");
+    pr.manifest.push_back(what + ": " + DataFileName(d.file) + " ends in the middle of record " + std::to_string(cut) +
+                          whose + ", " + std::to_string(length) + " bytes instead of " +
+                          std::to_string(records * size));
+    file.resize(length);
     return true;
 }
 
-// Checks the values against the counters, then, unless the practice is to
-// stay sound, writes the damage and says what it did.
+// A damage to one patient's chain: checks the value against the counter,
+// then, unless the practice is to stay sound, writes it and says what it did.
+bool InjectChain(const Options& o, const Damage& d, const std::array<FilePlan, chainCount>& plans,
+                 std::array<std::size_t, chainCount>& strayCursor, Practice& pr, std::string& error) {
+    const int c = ChainOf(d.file);
+    const ChainLayout& cl = chainLayouts[c];
+    const FilePlan& plan = plans[c];
+    const std::int32_t counter = plan.count;
+    const auto& chain = plan.chains[static_cast<std::size_t>(d.patient - 1)];
+    const auto size = chain.size();
+
+    std::int64_t value = d.value;
+    switch (d.kind) {
+    case DamageKind::StartNegative:
+    case DamageKind::EndNegative:
+        if (!d.hasValue) value = -1;
+        break;
+    case DamageKind::StartHigh:
+    case DamageKind::EndHigh:
+    case DamageKind::NextHigh:
+    case DamageKind::PrevHigh:
+        if (d.hasValue && d.value <= counter) {
+            error = Describe(d) + ": the value must be above the counter, " + std::to_string(counter);
+            return false;
+        }
+        if (!d.hasValue) value = static_cast<std::int64_t>(counter) + 1;
+        break;
+    case DamageKind::FirstPrev:
+    case DamageKind::LastNext:
+        if (!d.hasValue) value = plan.strays[strayCursor[c]++];
+        break;
+    default: break;
+    }
+    if (o.leaveSound) return true;
+
+    L::Bytes& file = FileOf(pr, cl.file);
+    std::uint8_t* first =
+        L::Record(FileOf(pr, DataFile::Firstrec), L::firstrec::size, static_cast<std::size_t>(d.patient));
+    std::string note;
+    auto setLink = [&](std::int32_t n, Field f, const char* name, std::int64_t v) {
+        std::uint8_t* r = L::Record(file, cl.recordSize, static_cast<std::size_t>(n));
+        note = cl.unit + std::string(" ") + std::to_string(n) + " " + name + " " + std::to_string(L::GetSigned(r, f)) +
+               " -> " + std::to_string(v);
+        L::PutInt(r, f, v);
+    };
+    auto setPointer = [&](Field f, const char* name, std::int64_t v) {
+        note += (note.empty() ? "" : ", ") + std::string(name) + " " + std::to_string(L::GetSigned(first, f)) +
+                " -> " + std::to_string(v);
+        L::PutInt(first, f, v);
+    };
+    switch (d.kind) {
+    case DamageKind::StartNegative:
+    case DamageKind::StartHigh: setPointer(cl.start, cl.startName, value); break;
+    case DamageKind::EndNegative:
+    case DamageKind::EndHigh: setPointer(cl.end, cl.endName, value); break;
+    case DamageKind::FirstPrev: setLink(chain.front(), cl.prev, cl.prevName, value); break;
+    case DamageKind::LastNext: setLink(chain.back(), cl.next, cl.nextName, value); break;
+    case DamageKind::NextHigh: setLink(chain[(size - 1) / 2], cl.next, cl.nextName, value); break;
+    case DamageKind::PrevHigh: setLink(chain[size / 2], cl.prev, cl.prevName, value); break;
+    case DamageKind::Uneven: setLink(chain[size - 1], cl.prev, cl.prevName, chain[size - 3]); break;
+    case DamageKind::Loop: setLink(chain.back(), cl.next, cl.nextName, chain.front()); break;
+    case DamageKind::Shared: {
+        const std::int32_t q = PartnerOf(d);
+        const auto& other = plan.chains[static_cast<std::size_t>(q - 1)];
+        setPointer(cl.start, cl.startName, other.front());
+        if (cl.hasPrev) setPointer(cl.end, cl.endName, other.back());
+        note += " (patient " + std::to_string(q) + "'s chain)";
+        break;
+    }
+    case DamageKind::Long:
+        note = std::to_string(size) + " " + cl.unit + "s, from " + std::to_string(chain.front()) + " to " +
+               std::to_string(chain.back());
+        break;
+    default: break;
+    }
+    pr.manifest.push_back(Describe(d) + ": patient " + std::to_string(d.patient) + ", " + note);
+    return true;
+}
+
 bool InjectDamages(const Options& o, const std::array<FilePlan, chainCount>& plans, Practice& pr,
                    std::string& error) {
     std::array<std::size_t, chainCount> strayCursor{};
-    // Whole-file damages last: the others write into the files they resize.
-    for (int pass = 0; pass < 2; ++pass)
-    for (const Damage& d : o.damages) {
-        if (IsChainKind(d.kind) == (pass == 1)) continue;
-        const std::string what = Describe(d);
-        const int c = ChainOf(d.file);
-        if (d.kind == DamageKind::Missing) {
-            if (!o.leaveSound) {
-                pr.present[static_cast<int>(d.file)] = false;
-                FileOf(pr, d.file).clear();
-                pr.manifest.push_back(what + ": " + DataFileName(d.file) + " left out");
-            }
-            continue;
-        }
-        if (d.kind == DamageKind::Truncate) {
-            L::Bytes& file = FileOf(pr, d.file);
-            std::size_t size = 0, records = 0;
-            switch (d.file) {
-            case DataFile::Lastrec: size = L::lastrec::size; records = L::lastrec::records; break;
-            case DataFile::Firstrec: size = L::firstrec::size; break;
-            case DataFile::Identite: size = L::identite::size; break;
-            case DataFile::Patient: size = L::patient::size; break;
-            default: size = chainLayouts[c].recordSize; break;
-            }
-            if (!records) records = file.size() / size;
-            // The file ends in the middle of the record named, else of its last.
-            std::size_t cut = records;
-            if (d.patient && c < 0) cut = static_cast<std::size_t>(d.patient);
-            if (cut == 0) {
-                error = what + ": " + DataFileName(d.file) + " holds no record to cut";
-                return false;
-            }
-            if (!o.leaveSound) {
-                const std::size_t length = (cut - 1) * size + size / 2;
-                std::string whose;
-                if (d.patient) whose = c >= 0 ? " (patient " + std::to_string(d.patient) + "'s last)"
-                                              : " (patient " + std::to_string(d.patient) + ")";
-                pr.manifest.push_back(what + ": " + DataFileName(d.file) + " ends in the middle of record " +
-                                      std::to_string(cut) + whose + ", " + std::to_string(length) +
-                                      " bytes instead of " + std::to_string(records * size));
-                file.resize(length);
-            }
-            continue;
-        }
-
-        const ChainLayout& cl = chainLayouts[c];
-        const FilePlan& plan = plans[c];
-        const std::int32_t counter = plan.count;
-        const auto& chain = plan.chains[static_cast<std::size_t>(d.patient - 1)];
-        const auto size = chain.size();
-        L::Bytes& file = FileOf(pr, cl.file);
-        std::uint8_t* first = L::Record(FileOf(pr, DataFile::Firstrec), L::firstrec::size,
-                                        static_cast<std::size_t>(d.patient));
-        auto line = [&](std::int32_t n) { return L::Record(file, cl.recordSize, static_cast<std::size_t>(n)); };
-        const std::string owner = "patient " + std::to_string(d.patient);
-
-        std::int64_t value = d.value;
-        switch (d.kind) {
-        case DamageKind::StartNegative:
-        case DamageKind::EndNegative:
-            if (!d.hasValue) value = -1;
-            break;
-        case DamageKind::StartHigh:
-        case DamageKind::EndHigh:
-        case DamageKind::NextHigh:
-        case DamageKind::PrevHigh:
-            if (!CheckAbove(d, counter, error)) return false;
-            if (!d.hasValue) value = static_cast<std::int64_t>(counter) + 1;
-            break;
-        case DamageKind::FirstPrev:
-        case DamageKind::LastNext:
-            if (!d.hasValue) value = plan.strays[strayCursor[c]++];
-            break;
-        default: break;
-        }
-        if (o.leaveSound) continue;
-
-        std::string note;
-        auto setLink = [&](std::int32_t n, Field f, const char* name, std::int64_t v) {
-            note = cl.unit + std::string(" ") + std::to_string(n) + " " + name + " " +
-                   std::to_string(L::GetSigned(line(n), f)) + " -> " + std::to_string(v);
-            L::PutInt(line(n), f, v);
-        };
-        auto setPointer = [&](Field f, const char* name, std::int64_t v) {
-            note += (note.empty() ? "" : ", ") + std::string(name) + " " + std::to_string(L::GetSigned(first, f)) +
-                    " -> " + std::to_string(v);
-            L::PutInt(first, f, v);
-        };
-        switch (d.kind) {
-        case DamageKind::StartNegative:
-        case DamageKind::StartHigh: setPointer(cl.start, cl.startName, value); break;
-        case DamageKind::EndNegative:
-        case DamageKind::EndHigh: setPointer(cl.end, cl.endName, value); break;
-        case DamageKind::FirstPrev: setLink(chain.front(), cl.prev, cl.prevName, value); break;
-        case DamageKind::LastNext: setLink(chain.back(), cl.next, cl.nextName, value); break;
-        case DamageKind::NextHigh: setLink(chain[(size - 1) / 2], cl.next, cl.nextName, value); break;
-        case DamageKind::PrevHigh: setLink(chain[size / 2], cl.prev, cl.prevName, value); break;
-        case DamageKind::Uneven: setLink(chain[size - 1], cl.prev, cl.prevName, chain[size - 3]); break;
-        case DamageKind::Loop: setLink(chain.back(), cl.next, cl.nextName, chain.front()); break;
-        case DamageKind::Shared: {
-            const std::int32_t q = PartnerOf(d);
-            const auto& other = plan.chains[static_cast<std::size_t>(q - 1)];
-            setPointer(cl.start, cl.startName, other.front());
-            if (cl.hasPrev) setPointer(cl.end, cl.endName, other.back());
-            note += " (patient " + std::to_string(q) + "'s chain)";
-            break;
-        }
-        case DamageKind::Long:
-            note = std::to_string(size) + " " + cl.unit + "s, from " + std::to_string(chain.front()) + " to " +
-                   std::to_string(chain.back());
-            break;
-        default: break;
-        }
-        pr.manifest.push_back(what + ": " + owner + ", " + note);
-    }
+    for (const Damage& d : o.damages)
+        if (IsChainKind(d.kind) && !InjectChain(o, d, plans, strayCursor, pr, error)) return false;
+    // Whole files last: the chain damages write into the files these cut.
+    for (const Damage& d : o.damages)
+        if (!IsChainKind(d.kind) && !InjectWholeFile(o, d, pr, error)) return false;
     return true;
 }
 
