@@ -3,7 +3,7 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
