@@ -259,7 +259,8 @@ TEST(Content, NoByteThatThePassesThroughIsZero) {
             });
             EXPECT_EQ(zeros, 0u) << name << " at " << f.at;
         };
-        for (L::Field f : L::clinique::opaque) expectNonZero(FileOf(pr, DataFile::Clinique), L::clinique::size, f, "clinique");
+        for (L::Field f : L::clinique::opaque)
+            expectNonZero(FileOf(pr, DataFile::Clinique), L::clinique::size, f, "clinique");
         for (L::Field f : L::estime::opaque) expectNonZero(FileOf(pr, DataFile::Estime), L::estime::size, f, "estime");
         for (L::Field f : L::identite::opaque)
             expectNonZero(FileOf(pr, DataFile::Identite), L::identite::size, f, "identite");

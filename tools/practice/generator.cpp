@@ -532,10 +532,11 @@ void PlanFile(std::int32_t variant, int c, std::int32_t patients, std::int32_t w
     // Lines are appended over the years as patients come and go: shuffle the
     // owners of all lines together.
     std::vector<std::int32_t> owner;
-    for (std::size_t p = 0; p < n; ++p) owner.insert(owner.end(), static_cast<std::size_t>(length[p]),
-                                                     static_cast<std::int32_t>(p + 1));
+    for (std::size_t p = 0; p < n; ++p)
+        owner.insert(owner.end(), static_cast<std::size_t>(length[p]), static_cast<std::int32_t>(p + 1));
     owner.insert(owner.end(), static_cast<std::size_t>(strays), 0);
-    for (std::size_t i = owner.size(); i > 1; --i) std::swap(owner[i - 1], owner[Below(s, static_cast<std::uint32_t>(i))]);
+    for (std::size_t i = owner.size(); i > 1; --i)
+        std::swap(owner[i - 1], owner[Below(s, static_cast<std::uint32_t>(i))]);
     if (nd.lastAtEnd) {
         for (std::size_t i = owner.size(); i-- > 0;)
             if (owner[i] == nd.lastAtEnd) {
