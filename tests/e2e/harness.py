@@ -677,6 +677,7 @@ class Session:
         self.xvfb = None
         self.server = None
         self.display = None
+        self.watchdog = None
         self.warm = False
         self.marker = "E2E_SESSION=%s" % uuid.uuid4().hex
         self.timings = {}
@@ -731,6 +732,7 @@ class Session:
         t0 = time.monotonic()
         self._take_slot()
         atexit.register(self.stop)
+        self._start_watchdog()
         # Leftovers of a run that was killed outright (the lock is ours now).
         self._run(["wineserver", "-k"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._start_xvfb()
@@ -744,12 +746,37 @@ class Session:
         t3 = time.monotonic()
         self.timings.update(xvfb=t1 - t0, prefix=t2 - t1, wine_start=t3 - t2)
 
+    def _start_watchdog(self):
+        # Wine's services outlive a wineserver that is killed, and nothing
+        # runs at exit when this process is killed outright: a small forked
+        # guard, in a session of its own, waits for this process to go and
+        # then kills whatever carries the session's mark.
+        r, w = os.pipe()
+        pid = os.fork()
+        if pid == 0:
+            try:
+                os.setsid()
+                os.close(w)
+                while os.read(r, 1):
+                    pass
+                for _ in range(3):
+                    for victim in _processes_marked(self.marker):
+                        try:
+                            os.kill(victim, signal.SIGKILL)
+                        except OSError:
+                            pass
+                    time.sleep(0.2)
+            finally:
+                os._exit(0)
+        os.close(r)
+        self.watchdog, self.watchdog_pipe = pid, w
+
     def _start_xvfb(self):
         r, w = os.pipe()
         log = open(E2E_BUILD / ("xvfb-slot%d.log" % self.slot), "wb")
         self.xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
                                      pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=log, stderr=log,
-                                     preexec_fn=_die_with_parent)
+                                     env=self.env(), preexec_fn=_die_with_parent)
         os.close(w)
         log.close()
         number = b""
@@ -832,6 +859,10 @@ class Session:
         self._kill_wine()
         _stop(self.xvfb)
         self.server = self.xvfb = None
+        if self.watchdog:
+            os.close(self.watchdog_pipe)
+            os.waitpid(self.watchdog, 0)
+            self.watchdog = None
         os.close(self.lock)
         self.slot = self.lock = None
 
