@@ -20,8 +20,8 @@
 //                               f1..f12 home end prior next, or one character
 //   char C                      post WM_CHAR C (a character accelerator)
 //   initmenu                    post WM_INITMENU as opening the menu does
-//   dialog TITLE                wait for a dialog with that title; it becomes
-//                               the current dialog
+//   dialog TITLE                wait for a dialog (not a message box) with
+//                               that title; it becomes the current dialog
 //   set ID TEXT                 SetDlgItemTextA in the current dialog
 //   get ID                      report the text of a control of the dialog
 //   click ID                    press button ID of the current dialog
@@ -513,7 +513,7 @@ bool DoDialog(const Step& s)
     const std::string& title = s.words[1];
     HWND hwnd = WaitFor("dialog " + Quote(title), [&]() -> HWND {
         for (HWND w : ProgramWindows())
-            if (IsWindowVisible(w) && ClassOf(w) == "#32770" && Matches(title, WindowText(w)))
+            if (IsWindowVisible(w) && ClassOf(w) == "#32770" && !IsMessageBox(w) && Matches(title, WindowText(w)))
                 return w;
         return nullptr;
     });

@@ -886,17 +886,18 @@ class Session:
         if (run_dir / "d").exists():
             d.symlink_to(run_dir / "d")
 
-    def run(self, program, script, run_dir, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT):
+    def run(self, program, script, run_dir, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT, tag=""):
         self.start()
         run_dir = Path(run_dir)
         self.layout(run_dir)
         text = "start %s %s\n" % (quote(winpath(program)), quote(cwd)) + script.text()
-        (run_dir / "script.txt").write_bytes(text.encode("ascii"))
-        out_path, trace_path = run_dir / "driver.out", run_dir / "trace.txt"
+        script_path = run_dir / ("script%s.txt" % tag)
+        script_path.write_bytes(text.encode("ascii"))
+        out_path, trace_path = run_dir / ("driver%s.out" % tag), run_dir / ("trace%s.txt" % tag)
         harness_error = None
         t0 = time.monotonic()
         with open(out_path, "wb") as out, open(trace_path, "wb") as err:
-            proc = subprocess.Popen(["wine", str(DRIVER), winpath(run_dir / "script.txt")],
+            proc = subprocess.Popen(["wine", str(DRIVER), winpath(script_path)],
                                     env=self.env(E2E_CHILD_WINEDEBUG="+relay"), stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=err)
             try:
@@ -940,8 +941,15 @@ class E2ETestCase(unittest.TestCase):
         tmp/             c:\\tmp (remove it to have none)
         d/               D:, after drive_d()
 
-    and, after each run, script.txt, driver.out and trace.txt. Files the
-    program writes are read back from the same places (self.data, self.tmp).
+    and, for the Nth run of the test, script-N.txt, driver-N.out and
+    trace-N.txt. Files the program writes are read back from the same
+    places (self.data, self.tmp).
+
+    Posted commands are handled after the step that posts them: put idle()
+    after an action and before mark(), and a mark before the action whose
+    effects it should collect:
+
+        Script().wait_window(...).idle().mark("page 1").command(102)...idle()
     """
 
     program = STANDIN
@@ -990,7 +998,11 @@ class E2ETestCase(unittest.TestCase):
         return d
 
     def run_script(self, script, program=None, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT):
-        return SESSION.run(program or self.program, script, self.run_dir, cwd=cwd, timeout=timeout)
+        """Run the program on the current layout; returns a Result. A test
+        may run several scenarios one after the other on the same files."""
+        self.runs = getattr(self, "runs", 0) + 1
+        return SESSION.run(program or self.program, script, self.run_dir, cwd=cwd, timeout=timeout,
+                           tag="-%d" % self.runs)
 
 
 # ---------------------------------------------------------------- runner

@@ -161,6 +161,8 @@ class Failures(StandinCase):
     def test_a_dialog_that_never_comes_and_a_missing_control(self):
         r = self.run_script(started().timeout(500).dialog("Absent"))
         self.assertIn('timeout after 500 ms waiting for dialog "Absent"', r.failure)
+        r = self.run_script(started().timeout(500).command(CMD_NOTICE).dialog("Information"))
+        self.assertIn("waiting for dialog", r.failure)  # a message box is no dialog
         r = self.run_script(started().command(CMD_NUMBER).dialog("Numéro du patient").set(1234, "x"))
         self.assertEqual(r.failure, "the dialog has no control 1234")
         self.assertTrue(r.killed)
