@@ -99,7 +99,7 @@ PREFIX_SETTINGS = "\r\n".join([
 ])
 
 SCENARIO_TIMEOUT = float(os.environ.get("E2E_SCENARIO_TIMEOUT", "90"))
-SLOT_WAIT = float(os.environ.get("E2E_SLOT_WAIT", "900"))
+SLOT_WAIT = float(os.environ.get("E2E_SLOT_WAIT", "600"))
 SLOTS = int(os.environ.get("E2E_SLOTS", str(max(1, min(4, os.cpu_count() or 1)))))
 
 
