@@ -3,7 +3,7 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
@@ -29,6 +29,9 @@ $(BUILDS): deps
 test: all
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
 	ctest --test-dir build/win64 --output-on-failure
+
+demo: native win64
+	sh tools/demo/demo.sh
 
 clean:
 	rm -rf build
