@@ -102,7 +102,7 @@ struct FontSpec {
     unsigned charSet, outPrecision, clipPrecision, quality, pitchAndFamily;
     const char* face;
 };
-FontRef CreateFontFrom(const FontSpec& spec); // 0 on failure
+FontRef CreateFontFrom(const FontSpec& shape); // 0 on failure
 void DeleteFontRef(FontRef font);
 
 // A surface on the window's client area outside painting, for progress lines.

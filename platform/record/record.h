@@ -33,7 +33,7 @@ struct RecordedCall {
     unsigned style = 0;     // box style
     WindowRef owner = 0;    // box owner
     FontRef font = 0;       // font selected, created or deleted
-    FontSpec spec{};        // font created (its face copied into `bytes`)
+    FontSpec shape{};        // font created (its face copied into `bytes`)
 };
 
 // Every call since the last reset, in order.

@@ -124,12 +124,12 @@ void InvalidateWindow(WindowRef window) {
 }
 
 // Fonts of the stand-in are numbers from 0x100 up, distinct for each creation.
-FontRef CreateFontFrom(const FontSpec& spec) {
+FontRef CreateFontFrom(const FontSpec& shape) {
     RecordedCall c;
     c.kind = RecordedFontCreate;
-    c.spec = spec;
-    c.bytes = spec.face ? spec.face : "";
-    c.spec.face = nullptr;
+    c.shape = shape;
+    c.bytes = shape.face ? shape.face : "";
+    c.shape.face = nullptr;
     c.font = ++nextFont;
     calls.push_back(c);
     return c.font;

@@ -91,7 +91,7 @@ TEST_F(IntegrityTest, ASoundPracticeGivesAnEmptyReportAndTheGreenVerdict) {
     // The verdict's font, and progress lines for the map and the patients.
     bool arial = false;
     for (const RecordedCall& c : RecordedCalls())
-        if (c.kind == RecordedFontCreate && c.bytes == "Arial" && c.spec.height == -18 && c.spec.weight == 700)
+        if (c.kind == RecordedFontCreate && c.bytes == "Arial" && c.shape.height == -18 && c.shape.weight == 700)
             arial = true;
     EXPECT_TRUE(arial);
     const auto texts = RecordedTexts();

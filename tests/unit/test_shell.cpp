@@ -207,12 +207,12 @@ TEST_F(Shell, CreationOpensTheSetMakesTheFontAndReadsTheCounters) {
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].kind, RecordedFontCreate);
     EXPECT_EQ(calls[0].bytes, "OrtText");
-    EXPECT_EQ(calls[0].spec.height, -13);
-    EXPECT_EQ(calls[0].spec.weight, 400);
-    EXPECT_EQ(calls[0].spec.outPrecision, 3u);
-    EXPECT_EQ(calls[0].spec.clipPrecision, 2u);
-    EXPECT_EQ(calls[0].spec.quality, 1u);
-    EXPECT_EQ(calls[0].spec.pitchAndFamily, 31u);
+    EXPECT_EQ(calls[0].shape.height, -13);
+    EXPECT_EQ(calls[0].shape.weight, 400);
+    EXPECT_EQ(calls[0].shape.outPrecision, 3u);
+    EXPECT_EQ(calls[0].shape.clipPrecision, 2u);
+    EXPECT_EQ(calls[0].shape.quality, 1u);
+    EXPECT_EQ(calls[0].shape.pitchAndFamily, 31u);
     const FontRef font = ScreenFont;
     OnMainWindowDestroy();
     EXPECT_EQ(hClinique, 0u);
