@@ -204,25 +204,30 @@ std::string ClassOf(HWND hwnd)
     return buf;
 }
 
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND>* out;
+};
+
+// A plain function: a lambda does not convert to the stdcall callback that
+// the 32-bit build needs.
+BOOL CALLBACK CollectProgramWindow(HWND hwnd, LPARAM lp)
+{
+    auto* search = reinterpret_cast<WindowSearch*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == search->pid)
+        search->out->push_back(hwnd);
+    return TRUE;
+}
+
 std::vector<HWND> ProgramWindows()
 {
     std::vector<HWND> found;
     if (!ProgramStarted)
         return found;
-    struct Ctx {
-        DWORD pid;
-        std::vector<HWND>* out;
-    } ctx{Program.dwProcessId, &found};
-    EnumWindows(
-        [](HWND hwnd, LPARAM lp) -> BOOL {
-            auto* c = reinterpret_cast<Ctx*>(lp);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(hwnd, &pid);
-            if (pid == c->pid)
-                c->out->push_back(hwnd);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&ctx));
+    WindowSearch search{Program.dwProcessId, &found};
+    EnumWindows(CollectProgramWindow, reinterpret_cast<LPARAM>(&search));
     return found;
 }
 
