@@ -3,11 +3,14 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
-.PHONY: all deps $(BUILDS) test test-native test-wine demo clean
+FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs
+FUZZ_SECONDS ?= 600
+
+.PHONY: all deps $(BUILDS) fuzz-build fuzz fuzz-smoke test demo clean
 
 all: $(BUILDS)
 
@@ -26,9 +29,31 @@ $(BUILDS): deps
 	@test -f build/$@/build.ninja || cmake --preset $@ >/dev/null
 	cmake --build --preset $@ -j $(JOBS)
 
-test: all
+test: all fuzz-smoke
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
 	ctest --test-dir build/win64 --output-on-failure
+
+fuzz-build: deps
+	@test -f build/fuzz/build.ninja || cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz -j $(JOBS)
+
+# Each fuzzer for FUZZ_SECONDS, keeping its corpus in build/fuzz/corpus.
+fuzz: fuzz-build
+	@for f in $(FUZZERS); do \
+	  mkdir -p build/fuzz/corpus/$$f; \
+	  echo "== $$f, $(FUZZ_SECONDS) s"; \
+	  build/fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	    -print_final_stats=1 build/fuzz/corpus/$$f 2>&1 | grep -E 'stat::number_of_executed_units|DONE|ERROR|SUMMARY|fuzz check' || exit 1; \
+	done
+
+# A short run of every fuzzer, part of the tests.
+fuzz-smoke: fuzz-build
+	@for f in $(FUZZERS); do \
+	  mkdir -p build/fuzz/corpus/$$f; \
+	  build/fuzz/tests/fuzz/$$f -max_total_time=8 -timeout=10 -rss_limit_mb=2048 build/fuzz/corpus/$$f \
+	    >build/fuzz/$$f.log 2>&1 || { tail -30 build/fuzz/$$f.log; echo "$$f found a fault"; exit 1; }; \
+	  echo "$$f: $$(grep -o 'DONE.*' build/fuzz/$$f.log)"; \
+	done
 
 demo: native win64
 	sh tools/demo/demo.sh
