@@ -73,6 +73,8 @@ RELAY_INCLUDE = [
     "user32.PostQuitMessage", "kernel32.CreateFileA",
     "version.GetFileVersionInfoSizeA", "version.GetFileVersionInfoA", "version.VerQueryValueA",
     "gdi32.StartDocA", "gdi32.StartPage", "gdi32.EndPage", "gdi32.EndDoc", "gdi32.AbortDoc",
+    # Which font a text is drawn in, and the clearing of the window.
+    "gdi32.SelectObject", "gdi32.PatBlt",
 ]
 TRACED_PROGRAMS = ["chkort.exe", "standin.exe"]
 
