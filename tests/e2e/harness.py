@@ -75,6 +75,9 @@ RELAY_INCLUDE = [
     "gdi32.StartDocA", "gdi32.StartPage", "gdi32.EndPage", "gdi32.EndDoc", "gdi32.AbortDoc",
     # Which font a text is drawn in, and the clearing of the window.
     "gdi32.SelectObject", "gdi32.PatBlt",
+    # Every record transfer starts with a seek: which records were read and
+    # which written, even when a write leaves the bytes as they were.
+    "kernel32.SetFilePointer", "kernel32.WriteFile",
 ]
 TRACED_PROGRAMS = ["chkort.exe", "standin.exe"]
 
@@ -476,6 +479,49 @@ class MenuEnable:
         return "<EnableMenuItem %d flags=%#x>" % (self.item, self.flags)
 
 
+class Transfer:
+    """One record transfer as the program asked for it: the absolute seek
+    that starts every read and write (SetFilePointer, high half 0), then a
+    write when WriteFile on the same handle followed. file is the name the
+    handle was opened with (its path's last part, None if unknown), offset
+    the position, write and length (None for a read) what was written."""
+
+    def __init__(self, call, path):
+        self.call, self.step, self.mark = call, call.step, call.mark
+        self.path = path
+        self.file = path.rsplit("\\", 1)[-1] if path else None
+        self.offset = call.int(1)
+        self.write, self.length = False, None
+
+    def __repr__(self):
+        return "<%s %s @%d%s>" % ("write" if self.write else "read", self.file, self.offset,
+                                  " len=%d" % self.length if self.write else "")
+
+
+def transfers_of(calls, paths):
+    """Transfers (Transfer) of the calls; paths maps each handle to the path
+    CreateFileA opened it with; the opens among the calls update it, since
+    a closed handle's value may come back."""
+    out, last, paths = [], {}, dict(paths)
+    for call in calls:
+        if call.name == "CreateFileA":
+            opened = FileOpen(call)
+            if opened.ok:
+                paths[u32(opened.handle)] = opened.path
+        elif call.name == "SetFilePointer":
+            t = Transfer(call, paths.get(call.int(0)))
+            out.append(t)
+            last[call.int(0)] = t
+        elif call.name == "WriteFile":
+            t = last.pop(call.int(0), None)
+            if t is None:  # a write without a seek of its own
+                t = Transfer(call, paths.get(call.int(0)))
+                t.offset = None
+                out.append(t)
+            t.write, t.length = True, call.int(2)
+    return out
+
+
 _DC_SOURCES = {"BeginPaint", "GetDC", "GetDCEx", "GetWindowDC", "CreateDCA"}
 
 
@@ -559,6 +605,7 @@ class Result:
     message_boxes  MessageBoxA calls (MessageBoxCall)
     file_opens     CreateFileA calls (FileOpen)
     menu_enables   EnableMenuItem calls (MenuEnable)
+    transfers      record reads and writes (Transfer)
     exit_code      from wait-exit (None otherwise)
     ok, failure    whether every step passed, and why not
     """
@@ -572,6 +619,12 @@ class Result:
             self.failure = "the driver ended without finishing its script"
         self.failed_step = int(fails[0].fields["step"]) if fails else None
         self.ok = self.failure is None
+        # Kept whole for section(): its transfers name files opened before it.
+        self.handle_paths = {u32(o.handle): o.path for o in self.file_opens if o.ok}
+
+    @property
+    def transfers(self):
+        return transfers_of(self.calls, self.handle_paths)
 
     def _of(self, kind):
         return [e for e in self.events if e.kind == kind]
