@@ -34,7 +34,7 @@ const SetFile* FileOf(FileHandle handle) {
 } // namespace
 
 unsigned SweepShortTransfers(PracticeTest& test, const MiniPractice& initial, const std::function<void()>& prepare,
-                             const std::function<void()>& command) {
+                             const std::function<void()>& command, AfterFailure after) {
     auto fresh = [&] {
         FaultDisarm();
         CloseDataFileSet();
@@ -57,11 +57,13 @@ unsigned SweepShortTransfers(PracticeTest& test, const MiniPractice& initial, co
         FaultArmShortTransfer(k);
         command();
         EXPECT_TRUE(FaultFired());
-        EXPECT_EQ(FaultTransfersSeen(), k) << "a transfer followed the short one";
+        if (after == StopsThere) {
+            EXPECT_EQ(FaultTransfersSeen(), k) << "a transfer followed the short one";
+        }
         std::vector<RecordedCall> errors;
         for (const RecordedCall& b : RecordedBoxes())
             if (b.bytes == "Erreur") errors.push_back(b);
-        EXPECT_EQ(errors.size(), 1u);
+        EXPECT_EQ(errors.size(), files[k - 1] != nullptr ? 1u : 0u);
         if (!errors.empty() && files[k - 1] != nullptr) {
             EXPECT_EQ(errors[0].caption, files[k - 1]->caption);
         }
@@ -69,9 +71,7 @@ unsigned SweepShortTransfers(PracticeTest& test, const MiniPractice& initial, co
         MiniPractice expected = initial;
         for (unsigned i = 0; i + 1 < k; ++i) {
             const LoggedTransfer& t = whole[i];
-            if (!t.isWrite) continue;
-            EXPECT_NE(files[i], nullptr) << "a write outside the data files";
-            if (files[i] == nullptr) continue;
+            if (!t.isWrite || files[i] == nullptr) continue; // the test's own files are not data
             L::Bytes& bytes = expected.*(files[i]->bytes);
             if (bytes.size() < t.offset + t.bytes.size()) bytes.resize(t.offset + t.bytes.size());
             std::memcpy(bytes.data() + t.offset, t.bytes.data(), t.bytes.size());
