@@ -24,6 +24,9 @@
 //                               that title; it becomes the current dialog
 //   set ID TEXT                 SetDlgItemTextA in the current dialog
 //   get ID                      report the text of a control of the dialog
+//   type ID TEXT                type TEXT into control ID of the dialog, one
+//                               WM_CHAR per byte as the keyboard sends them,
+//                               so that an edit's text limit applies
 //   click ID                    press button ID of the current dialog
 //   wait-closed                 wait until the current dialog is gone
 //   box [BUTTON]                wait for a message box, report it, press
@@ -34,12 +37,14 @@
 //   sleep MS
 //   echo TEXT                   a marker in the output
 //   windows                     list the program's top-level windows
+//   client                      report the main window's client area size
 //   close                       the frame's close command (SC_CLOSE)
 //   wait-exit                   wait for the program to end, report its code
 //
 // Output lines: "step N t=MS <step as written>" (MS since the driver
 // started), then the events of that step:
-// started, window, dialog, box, text, closed, idle, exit, echo, win, and at
+// started, window, dialog, box, text, closed, idle, exit, echo, win, client,
+// and at
 // the end "killed" if the program had to be stopped and "done" or
 // "fail step=N reason=...". Strings are quoted with the same escapes, every
 // byte outside printable ASCII as \xNN. Each step's number is also written
@@ -553,6 +558,23 @@ bool DoGet(const Step& s)
     return true;
 }
 
+bool DoType(const Step& s)
+{
+    long id = 0;
+    if (!NeedArgs(s, 2, 2) || !NeedNumber(s.words[1], id) || !NeedDialog())
+        return false;
+    HWND ctl = GetDlgItem(CurrentDialog, static_cast<int>(id));
+    if (!ctl)
+        return Fail("the dialog has no control " + s.words[1]);
+    // Sent, not posted: each character is in the edit before the next step.
+    for (unsigned char c : s.words[2]) {
+        DWORD_PTR result = 0;
+        if (!SendMessageTimeoutA(ctl, WM_CHAR, c, 1, SMTO_ABORTIFHUNG, WaitLimit, &result))
+            return Fail("the control did not take a character within " + std::to_string(WaitLimit) + " ms");
+    }
+    return true;
+}
+
 bool DoClick(const Step& s)
 {
     long id = 0;
@@ -662,6 +684,17 @@ bool DoWindows(const Step& s)
     return true;
 }
 
+bool DoClient(const Step& s)
+{
+    if (!NeedArgs(s, 0, 0) || !NeedMain())
+        return false;
+    RECT r{};
+    if (!GetClientRect(MainWindow, &r))
+        return Fail("GetClientRect failed");
+    Emit("client width=" + std::to_string(r.right - r.left) + " height=" + std::to_string(r.bottom - r.top));
+    return true;
+}
+
 bool DoClose(const Step& s)
 {
     if (!NeedArgs(s, 0, 0) || !NeedMain())
@@ -695,7 +728,7 @@ const Verb Verbs[] = {
     {"get", DoGet},           {"click", DoClick},            {"wait-closed", DoWaitClosed},
     {"box", DoBox},           {"expect-box", DoBox},         {"no-box", DoNoBox},    {"idle", DoIdle},
     {"sleep", DoSleep},       {"timeout", DoTimeout},        {"echo", DoEcho},       {"windows", DoWindows},
-    {"close", DoClose},       {"wait-exit", DoWaitExit},
+    {"close", DoClose},       {"wait-exit", DoWaitExit},      {"type", DoType},       {"client", DoClient},
 };
 
 bool RunStep(const Step& s)

@@ -229,6 +229,14 @@ class Script:
     def get(self, ident):
         return self._add("get", int(ident))
 
+    def type(self, ident, text):
+        """Types text into a control, one character at a time: unlike
+        set(), what an edit's text limit refuses is lost."""
+        return self._add("type", int(ident), quote(text))
+
+    def client(self):
+        return self._add("client")
+
     def click(self, ident):
         return self._add("click", int(ident))
 
