@@ -21,19 +21,5 @@ FontSpec PrintFontSpec(int height) {
 
 void PrintViewFromStart(SurfaceRef printer) {
     CurrentLine = 0;
-    switch (CurrentMode) {
-    case ModeClinicalFromStart:
-    case ModeClinicalFromEnd:
-        PaintClinicalChart(printer, 1);
-        break;
-    case ModeQuotesFromStart:
-    case ModeQuotesFromEnd:
-        PaintQuotes(printer, 1);
-        break;
-    case ModeDentalChart:
-        PaintDentalChart(printer, 1);
-        break;
-    default:
-        break;
-    }
+    PaintViewOfMode(printer, 1);
 }

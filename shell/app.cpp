@@ -80,27 +80,7 @@ void OnMainWindowDestroy() {
 
 void PaintCurrentView(SurfaceRef surface) {
     const FontRef previous = SelectFontInto(surface, ScreenFont);
-    if (ViewReady) {
-        switch (CurrentMode) {
-        case ModeClinicalFromStart:
-        case ModeClinicalFromEnd:
-            PaintClinicalChart(surface, 0);
-            break;
-        case ModeQuotesFromStart:
-        case ModeQuotesFromEnd:
-            PaintQuotes(surface, 0);
-            break;
-        case ModeDentalChart:
-            PaintDentalChart(surface, 0);
-            break;
-        case ModeBrowseClinique:
-        case ModeBrowseEstime:
-            PaintRawFile(surface);
-            break;
-        default: // modes 6 to 12 draw nothing, nor does any other
-            break;
-        }
-    }
+    if (ViewReady) PaintViewOfMode(surface, 0); // modes 6 to 12 draw nothing, nor does any other
     SelectFontInto(surface, previous);
 }
 

@@ -31,82 +31,93 @@ void Number(LineText& t, const char* format, long value) {
     for (const char* p = digits; *p; ++p) Append(t, *p);
 }
 
-void Separator(LineText& t) { Append(t, ColumnSeparator); }
-
 LineText Start(char* out, std::size_t capacity) {
     if (capacity > 0) out[0] = '\0';
     return LineText{out, capacity, 0};
 }
 
+// One column of a screen line: where its value comes from and how it shows.
+enum ColumnKind {
+    OrdinalColumn, // LineOrdinal
+    NumberColumn,  // CurrentLine, the record's own number
+    TextColumn,    // `width` bytes, up to the first zero byte
+    Int32Column,
+    Int16Column,
+    Uint16Column,
+    ByteColumn,
+};
+
+struct Column {
+    ColumnKind kind;
+    std::size_t offset;
+    std::size_t width; // text columns
+    const char* format;
+};
+
+// The columns in the order they are shown, which is not the order of the
+// fields in the record: the links come next before previous.
+const Column ClinicalColumns[] = {
+    {OrdinalColumn, 0, 0, "%4ld"},
+    {NumberColumn, 0, 0, "%8ld"},
+    {TextColumn, ClinicalField::Text8, 8, nullptr},
+    {TextColumn, ClinicalField::Text12, 12, nullptr},
+    {TextColumn, ClinicalField::DesignNumber, 2, nullptr},
+    {TextColumn, ClinicalField::Text2, 2, nullptr},
+    {TextColumn, ClinicalField::Text50, 50, nullptr},
+    {TextColumn, ClinicalField::ActCode, 13, nullptr},
+    {TextColumn, ClinicalField::Text9, 9, nullptr},
+    {TextColumn, ClinicalField::BilledMark, 1, nullptr},
+    {Int32Column, ClinicalField::NextLine, 0, "%8ld"},
+    {Int32Column, ClinicalField::PrevLine, 0, "%8ld"},
+    {TextColumn, ClinicalField::Text26, 26, nullptr},
+    {Uint16Column, ClinicalField::Number4, 0, "%ld"},
+    {ByteColumn, ClinicalField::ColourCode, 0, "%ld"},
+    {ByteColumn, ClinicalField::ColourCode2, 0, "%ld"},
+    {Int32Column, ClinicalField::Number1, 0, "%8ld"},
+    {Int32Column, ClinicalField::Number2, 0, "%8ld"},
+    {Int32Column, ClinicalField::Number3, 0, "%8ld"},
+};
+
+const Column QuoteColumns[] = {
+    {OrdinalColumn, 0, 0, "%4ld"},
+    {NumberColumn, 0, 0, "%8ld"},
+    {Int16Column, QuoteField::Number, 0, "%5ld"},
+    {TextColumn, QuoteField::Text8, 8, nullptr},
+    {TextColumn, QuoteField::Text5, 5, nullptr},
+    {TextColumn, QuoteField::Label, 29, nullptr},
+    {TextColumn, QuoteField::Text9, 9, nullptr},
+    {Int32Column, QuoteField::NextLine, 0, "%8ld"},
+    {Int32Column, QuoteField::PrevLine, 0, "%8ld"},
+};
+
+// Each column followed by one separator, the last one included.
+template <std::size_t N>
+void FormatColumns(const Column (&columns)[N], const std::uint8_t* record, char* out, std::size_t capacity) {
+    LineText t = Start(out, capacity);
+    for (const Column& c : columns) {
+        const std::uint8_t* field = record + c.offset;
+        switch (c.kind) {
+        case OrdinalColumn: Number(t, c.format, LineOrdinal); break;
+        case NumberColumn: Number(t, c.format, CurrentLine); break;
+        case TextColumn: Text(t, field, c.width); break;
+        case Int32Column: Number(t, c.format, LoadI32(field)); break;
+        case Int16Column: Number(t, c.format, LoadI16(field)); break;
+        case Uint16Column: Number(t, c.format, LoadU16(field)); break;
+        case ByteColumn: Number(t, c.format, field[0]); break;
+        }
+        Append(t, ColumnSeparator);
+    }
+}
+
 } // namespace
 
 bool FormatClinicalLine(const ClinicalLine& line, char* out, std::size_t capacity) {
-    namespace F = ClinicalField;
-    const std::uint8_t* r = line.bytes;
-    LineText t = Start(out, capacity);
-    Number(t, "%4ld", LineOrdinal);
-    Separator(t);
-    Number(t, "%8ld", CurrentLine);
-    Separator(t);
-    Text(t, r + F::Text8, 8);
-    Separator(t);
-    Text(t, r + F::Text12, 12);
-    Separator(t);
-    Text(t, r + F::DesignNumber, 2);
-    Separator(t);
-    Text(t, r + F::Text2, 2);
-    Separator(t);
-    Text(t, r + F::Text50, 50);
-    Separator(t);
-    Text(t, r + F::ActCode, 13);
-    Separator(t);
-    Text(t, r + F::Text9, 9);
-    Separator(t);
-    Text(t, r + F::BilledMark, 1);
-    Separator(t);
-    Number(t, "%8ld", GetNextLine(line));
-    Separator(t);
-    Number(t, "%8ld", GetPrevLine(line));
-    Separator(t);
-    Text(t, r + F::Text26, 26);
-    Separator(t);
-    Number(t, "%ld", LoadU16(r + F::Number4));
-    Separator(t);
-    Number(t, "%ld", r[F::ColourCode]);
-    Separator(t);
-    Number(t, "%ld", r[F::ColourCode2]);
-    Separator(t);
-    Number(t, "%8ld", LoadI32(r + F::Number1));
-    Separator(t);
-    Number(t, "%8ld", LoadI32(r + F::Number2));
-    Separator(t);
-    Number(t, "%8ld", LoadI32(r + F::Number3));
-    Separator(t);
+    FormatColumns(ClinicalColumns, line.bytes, out, capacity);
     return true;
 }
 
 bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line) {
-    namespace F = QuoteField;
-    const std::uint8_t* r = line.bytes;
-    LineText t = Start(out, capacity);
-    Number(t, "%4ld", LineOrdinal);
-    Separator(t);
-    Number(t, "%8ld", CurrentLine);
-    Separator(t);
-    Number(t, "%5ld", LoadI16(r + F::Number));
-    Separator(t);
-    Text(t, r + F::Text8, 8);
-    Separator(t);
-    Text(t, r + F::Text5, 5);
-    Separator(t);
-    Text(t, r + F::Label, 29);
-    Separator(t);
-    Text(t, r + F::Text9, 9);
-    Separator(t);
-    Number(t, "%8ld", GetNextLine(line));
-    Separator(t);
-    Number(t, "%8ld", GetPrevLine(line));
-    Separator(t);
+    FormatColumns(QuoteColumns, line.bytes, out, capacity);
     return true;
 }
 

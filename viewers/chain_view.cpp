@@ -49,9 +49,7 @@ void DrawHeader(SurfaceRef surface, int y, const ChainView& view, std::int32_t s
     const int n = std::snprintf(header, sizeof header, "%s%ld    %s%ld    LASTINDEX: %ld    ", view.startLabel,
                                 static_cast<long>(start), view.endLabel, static_cast<long>(end),
                                 static_cast<long>(*view.chain.counter));
-    SetTextColour(surface, Red);
-    DrawTextAt(surface, 20, y, header, n);
-    SetTextColour(surface, Black);
+    DrawViewHeader(surface, y, header, n);
 }
 
 void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {

@@ -40,9 +40,7 @@ void PaintDentalChart(SurfaceRef surface, int printing) {
         char header[96];
         const int n = std::snprintf(header, sizeof header, "DEBUTSCHEMA: %ld    LASTINDEX: %ld    ",
                                     static_cast<long>(start), static_cast<long>(LastChartEntry));
-        SetTextColour(surface, MakeColour(255, 0, 0));
-        DrawTextAt(surface, 20, y, header, n);
-        SetTextColour(surface, MakeColour(0, 0, 0));
+        DrawViewHeader(surface, y, header, n);
         y += page.advance;
     }
 

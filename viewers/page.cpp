@@ -19,3 +19,31 @@ bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_
 }
 
 void EndViewAfterFailure() { ViewReady = 0; }
+
+void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length) {
+    SetTextColour(surface, MakeColour(255, 0, 0));
+    DrawTextAt(surface, 20, y, text, length);
+    SetTextColour(surface, MakeColour(0, 0, 0));
+}
+
+void PaintViewOfMode(SurfaceRef surface, int printing) {
+    switch (CurrentMode) {
+    case ModeClinicalFromStart:
+    case ModeClinicalFromEnd:
+        PaintClinicalChart(surface, printing);
+        break;
+    case ModeQuotesFromStart:
+    case ModeQuotesFromEnd:
+        PaintQuotes(surface, printing);
+        break;
+    case ModeDentalChart:
+        PaintDentalChart(surface, printing);
+        break;
+    case ModeBrowseClinique:
+    case ModeBrowseEstime:
+        if (!printing) PaintRawFile(surface);
+        break;
+    default:
+        break;
+    }
+}

@@ -18,6 +18,10 @@ void PaintDentalChart(SurfaceRef surface, int printing);   // mode 5
 // CurrentLine, one window-full per call, whatever chain a record belongs to.
 void PaintRawFile(SurfaceRef surface);
 
+// The view of CurrentMode: modes 1 to 5 on the window or on paper, and the
+// raw browser (13, 14) on the window. Other modes draw nothing.
+void PaintViewOfMode(SurfaceRef surface, int printing);
+
 // What every view shares: line advance, top and bottom limit of a page.
 struct PageGeometry {
     int advance; // character height plus external leading of the selected font
@@ -30,6 +34,9 @@ PageGeometry PageFor(SurfaceRef surface, int printing);
 // walk goes on at a record within the file. Returns false when the walk must
 // end here instead.
 bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_t counter);
+
+// The red header at (20, y); the text colour is black again afterwards.
+void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length);
 
 // After a record could not be read, the view ends: later paints draw nothing
 // until a new command, so that the repaint which closing the error box itself
