@@ -32,6 +32,9 @@ enum FileOpenKind {
     // Existing file, read and write access, reading and writing shared with
     // other processes (the host keeps its data files open while it runs).
     OpenSharedExisting,
+    // Existing file, read access only, reading and writing shared: for looking
+    // at a practice's files without any chance of changing them.
+    OpenSharedReadOnly,
     // Existing file, read and write access, not shared.
     OpenExclusiveExisting,
     // Created or emptied, read and write access, not shared.

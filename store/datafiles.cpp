@@ -5,6 +5,8 @@
 
 #include <cstdio>
 
+bool DataFilesReadOnly = false;
+
 namespace {
 
 constexpr std::size_t DirectoryCapacity = 256;
@@ -40,7 +42,7 @@ FileHandle OpenDataFile(WindowRef owner, const char* name) {
     char path[DirectoryCapacity + 64];
     std::snprintf(path, sizeof path, "%s\\%s", directory, name);
 
-    const FileHandle file = FileOpen(path, OpenSharedExisting);
+    const FileHandle file = FileOpen(path, DataFilesReadOnly ? OpenSharedReadOnly : OpenSharedExisting);
     if (file == 0) {
         char caption[sizeof path + 40];
         std::snprintf(caption, sizeof caption, "Erreur d'ouverture du fichier - %s", path);

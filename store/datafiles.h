@@ -3,6 +3,11 @@
 
 #include "platform/platform.h"
 
+// When set, data files are opened for reading only (the console companion
+// looks at copies of practices and must never change them); every write
+// then fails like a short one. The window always opens them read-write.
+extern bool DataFilesReadOnly;
+
 // Opens "<current directory>\<name>" for reading and writing, shared with
 // other processes, only if it exists. On failure shows "Erreur" captioned
 // "Erreur d'ouverture du fichier - <full path>" (owned by `owner`) and

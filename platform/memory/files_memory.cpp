@@ -67,8 +67,9 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     }
     if (it == files.end()) return 0;
     MemoryFile& f = it->second;
-    if (f.exclusive || (kind != OpenSharedExisting && f.holders > 0)) return 0;
-    f.exclusive = kind != OpenSharedExisting;
+    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
+    if (f.exclusive || (!shared && f.holders > 0)) return 0;
+    f.exclusive = !shared;
     ++f.holders;
     handles.push_back(p);
     return handles.size();

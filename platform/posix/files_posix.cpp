@@ -31,6 +31,8 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     int fd = -1;
     if (kind == CreateExclusive) {
         fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } else if (kind == OpenSharedReadOnly) {
+        fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     } else {
         // Windows refuses write access to a read-only file even to an
         // administrator; root on Linux would get it, so a file with no write
@@ -41,7 +43,8 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
         fd = ::open(p.c_str(), O_RDWR | O_CLOEXEC);
     }
     if (fd < 0) return 0;
-    if (kind != OpenSharedExisting && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
+    if (!shared && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         // Not shared: another holder of the file keeps us out, as a Windows
         // share mode of 0 would (advisory only, between cooperating programs).
         ::close(fd);

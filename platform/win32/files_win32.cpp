@@ -22,10 +22,11 @@ void SeekTo(FileHandle file, std::uint32_t offset) {
 
 FileHandle FileOpen(const char* path, FileOpenKind kind) {
     if (path == nullptr) return 0;
-    const DWORD share = kind == OpenSharedExisting ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
+    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
+    const DWORD access = kind == OpenSharedReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
+    const DWORD share = shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
     const DWORD disposition = kind == CreateExclusive ? CREATE_ALWAYS : OPEN_EXISTING;
-    HANDLE h = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, share, nullptr, disposition,
-                           FILE_ATTRIBUTE_ARCHIVE, nullptr);
+    HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
     return reinterpret_cast<FileHandle>(h);
 }

@@ -144,3 +144,21 @@ TEST_F(DataFileSet, UnopenedLastrecGivesZeroCountersAndOneBoxEach) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(DataFileSet, ReadOnlyOpeningReadsButNeverWrites) {
+    PutAllButOne("");
+    const hostlayout::Bytes before = Get("clinique");
+    DataFilesReadOnly = true;
+    const bool opened = OpenDataFileSet(0x77);
+    DataFilesReadOnly = false;
+    ASSERT_TRUE(opened);
+    std::uint8_t record[16];
+    EXPECT_EQ(FileRead(hClinique, 0, record, sizeof record), sizeof record);
+    const std::uint8_t junk[4] = {1, 2, 3, 4};
+    EXPECT_EQ(FileWrite(hClinique, 0, junk, sizeof junk), 0u);
+    EXPECT_EQ(Get("clinique"), before);
+}
+
+} // namespace
