@@ -10,6 +10,7 @@
 #include "viewers/views.h"
 
 #include <cstdio>
+#include <filesystem>
 
 namespace {
 
@@ -396,6 +397,47 @@ TEST_F(Views, ViewingChangesNoFile) {
     CurrentLine = 1;
     Paint();
     ExpectFiles(m);
+}
+
+} // namespace
+
+namespace {
+
+// A clinique file of ten million lines, sparse but for its last two: the
+// browser reaches them beyond 2 GiB and stops at the counter.
+TEST_F(Views, RawBrowserBeyondTwoGibibytes) {
+    namespace fs = std::filesystem;
+    constexpr std::int32_t lines = 10'000'000;
+    MiniPractice m(1, 2, 1, 1);
+    m.lastrec = L::Lastrec(1, lines, 1, 1);
+    OpenPractice(m);
+    CloseDataFileSet();
+    std::error_code error;
+    fs::resize_file(dir / "clinique", 224ull * lines, error);
+    if (error) GTEST_SKIP() << "no sparse file of 2.2 GB here: " << error.message();
+    {
+        std::FILE* f = std::fopen(PathOf("clinique").c_str(), "r+b");
+        ASSERT_NE(f, nullptr);
+        ASSERT_EQ(fseeko(f, static_cast<off_t>(224ll * (lines - 2)), SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(m.Clinical(1), 1, 2 * 224, f), 2u * 224);
+        std::fclose(f);
+    }
+    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    LoadCounters();
+    CurrentMode = ModeBrowseClinique;
+    CurrentLine = lines - 1;
+    ViewReady = 1;
+    Paint();
+    EXPECT_EQ(Records(ChainLines()), (std::vector<std::int32_t>{lines - 1, lines}));
+    // The bytes drawn are those of the records at the end of the file.
+    const std::string text8(reinterpret_cast<const char*>(m.Clinical(2)), 8);
+    ASSERT_EQ(RecordedTexts().size(), 2u);
+    EXPECT_NE(RecordedTexts()[1].bytes.find(S + text8 + S), std::string::npos);
+    EXPECT_TRUE(RecordedBoxes().empty());
+    Paint();
+    EXPECT_TRUE(RecordedTexts().empty());
+    CloseDataFileSet();
+    fs::resize_file(dir / "clinique", 0, error);
 }
 
 } // namespace
