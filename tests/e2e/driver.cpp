@@ -590,8 +590,12 @@ bool DoClick(const Step& s)
 
 bool DoWaitClosed(const Step& s)
 {
-    if (!NeedArgs(s, 0, 0) || !NeedDialog())
+    // A dialog that closed before this step began (its button was posted
+    // and handled at once) is closed all the same.
+    if (!NeedArgs(s, 0, 0))
         return false;
+    if (!CurrentDialog)
+        return Fail("no current dialog (dialog first)");
     if (!WaitGone(CurrentDialog, "the dialog"))
         return false;
     CurrentDialog = nullptr;
