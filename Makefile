@@ -3,7 +3,7 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev cups printer-driver-cups-pdf poppler-utils
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 

@@ -41,6 +41,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 import unittest
 import uuid
@@ -78,6 +79,11 @@ RELAY_INCLUDE = [
     # Every record transfer starts with a seek: which records were read and
     # which written, even when a write leaves the bytes as they were.
     "kernel32.SetFilePointer", "kernel32.WriteFile",
+    # The print job: the printer's answers (resolution, pixels per inch),
+    # the main window disabled and enabled again, the cancel dialog's focus
+    # and end, the context and the font released.
+    "comdlg32.PrintDlgA", "gdi32.GetDeviceCaps", "user32.EnableWindow", "user32.SetFocus",
+    "user32.DestroyWindow", "gdi32.DeleteDC", "gdi32.DeleteObject",
 ]
 TRACED_PROGRAMS = ["chkort.exe", "standin.exe"]
 
@@ -1066,6 +1072,352 @@ class E2ETestCase(unittest.TestCase):
         self.runs = getattr(self, "runs", 0) + 1
         return SESSION.run(program or self.program, script, self.run_dir, cwd=cwd, timeout=timeout,
                            tag="-%d" % self.runs)
+
+
+# ---------------------------------------------------------------- printing
+
+CUPSD = Path("/usr/sbin/cupsd")
+CUPS_PDF_BACKEND = Path("/usr/lib/cups/backend/cups-pdf")
+CUPS_PDF_PPD = Path("/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")
+PRINT_WAIT = float(os.environ.get("E2E_PRINT_WAIT", "60"))
+
+
+class PrintServer:
+    """A CUPS server of the test's own, started and stopped by the test:
+    cupsd with its files, logs and spool under `root` and its unix socket in
+    a short temporary directory. While it runs, CUPS_SERVER names that
+    socket in this process's environment, which the programs under Wine
+    inherit, so the system's CUPS is never asked.
+
+    With printer=True a cups-pdf queue "PDF" is the default printer; each
+    job lands in root/out as a PDF whose name ends in "job_N.pdf". cups-pdf
+    reads its settings from /etc/cups only: cupsd runs in a mount namespace
+    of its own where /etc/cups is root/etc, so the system's CUPS files are
+    neither read nor written. Needs root (the backend runs as root) and
+    mount namespaces; unavailable() says why not.
+
+        server = PrintServer(RUNS / "cups-views").start()
+        since = len(server.pdfs())
+        ... a scenario that prints twice ...
+        first, second = server.wait_pdfs(2, since)
+        server.stop()
+    """
+
+    QUEUE = "PDF"
+
+    def __init__(self, root, printer=True):
+        self.root = Path(root)
+        self.printer = printer
+        self.socket_dir = None
+        self.socket = None
+        self.out = self.root / "out"
+        self.proc = None
+        self.previous = None
+        self.named = False
+
+    @staticmethod
+    def unavailable():
+        """Why no private CUPS server can run here, or None."""
+        for needed in (CUPSD, CUPS_PDF_BACKEND, CUPS_PDF_PPD):
+            if not needed.exists():
+                return "%s is missing (packages cups, printer-driver-cups-pdf)" % needed
+        for tool in ("unshare", "lpadmin", "lpstat", "pdftotext", "pdfinfo"):
+            if not shutil.which(tool):
+                return "%s is missing (packages util-linux, cups-client, poppler-utils)" % tool
+        if os.geteuid() != 0:
+            return "the cups-pdf backend runs only as root"
+        probe = subprocess.run(["unshare", "--mount", "--propagation", "private", "true"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, timeout=30)
+        if probe.returncode != 0:
+            return "no mount namespace: %s" % probe.stderr.decode(errors="replace").strip()
+        return None
+
+    def env(self):
+        env = dict(os.environ)
+        env["CUPS_SERVER"] = str(self.socket)
+        return env
+
+    def _tool(self, *args, check=True):
+        out = subprocess.run(list(args), env=self.env(), stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE, timeout=30)
+        if check and out.returncode != 0:
+            raise RuntimeError("%s failed: %s" % (" ".join(args), out.stderr.decode(errors="replace")))
+        return out.stdout.decode(errors="replace")
+
+    def start(self):
+        shutil.rmtree(self.root, ignore_errors=True)
+        # A unix socket's path holds at most 107 bytes: a short directory.
+        self.socket_dir = Path(tempfile.mkdtemp(prefix="chkort-cups-"))
+        os.chmod(self.socket_dir, 0o755)
+        self.socket = self.socket_dir / "cups.sock"
+        dirs = {name: self.root / name for name in ("etc", "server", "spool", "cache", "state", "log", "out",
+                                                       "pdf-spool", "tmp")}
+        for d in dirs.values():
+            d.mkdir(parents=True)
+        # The filters run as lp.
+        os.chmod(self.root, 0o755)
+        os.chmod(dirs["tmp"], 0o1777)
+        (self.root / "cups-files.conf").write_text("\n".join([
+            "ServerRoot %s" % dirs["server"], "RequestRoot %s" % dirs["spool"], "TempDir %s" % dirs["tmp"],
+            "CacheDir %s" % dirs["cache"], "StateDir %s" % dirs["state"],
+            "AccessLog %s/access_log" % dirs["log"], "ErrorLog %s/error_log" % dirs["log"],
+            "PageLog %s/page_log" % dirs["log"], "SystemGroup root", ""]))
+        (self.root / "cupsd.conf").write_text("\n".join([
+            "Listen %s" % self.socket, "Browsing Off", "WebInterface No", "LogLevel warn",
+            # A server for one test's own jobs: no authentication asked.
+            "DefaultAuthType None",
+            "<Location />", "  Order allow,deny", "  Allow all", "</Location>",
+            "<Policy default>", "  <Limit All>", "    Order deny,allow", "  </Limit>", "</Policy>", ""]))
+        # Label 2: every job's number in its file name, so that jobs with the
+        # same title do not overwrite each other.
+        (dirs["etc"] / "cups-pdf.conf").write_text("\n".join([
+            "Out %s" % dirs["out"], "AnonDirName %s" % dirs["out"], "Spool %s" % dirs["pdf-spool"],
+            "GSTmp %s" % dirs["tmp"], "Log %s" % dirs["log"], "Grp root", "Label 2", ""]))
+        log = open(dirs["log"] / "cupsd.out", "wb")
+        self.proc = subprocess.Popen(
+            ["unshare", "--mount", "--propagation", "private", "--", "sh", "-c",
+             'mount --bind "$0" /etc/cups && exec "$1" -f -c "$2" -s "$3"',
+             str(dirs["etc"]), str(CUPSD), str(self.root / "cupsd.conf"), str(self.root / "cups-files.conf")],
+            stdin=subprocess.DEVNULL, stdout=log, stderr=log, preexec_fn=_die_with_parent)
+        log.close()
+        deadline = time.monotonic() + 20
+        while self._tool("lpstat", "-r", check=False).strip() != "scheduler is running":
+            if self.proc.poll() is not None or time.monotonic() > deadline:
+                self.stop()
+                raise RuntimeError("cupsd did not start: %s" % (dirs["log"] / "cupsd.out").read_text(errors="replace"))
+            time.sleep(0.1)
+        if self.printer:
+            self.add_printer()
+        self.previous = os.environ.get("CUPS_SERVER")
+        os.environ["CUPS_SERVER"] = str(self.socket)
+        self.named = True
+        return self
+
+    def add_printer(self):
+        self._tool("lpadmin", "-p", self.QUEUE, "-E", "-v", "cups-pdf:/", "-P", str(CUPS_PDF_PPD))
+        self._tool("lpadmin", "-d", self.QUEUE)
+
+    def stop(self):
+        if self.named:
+            if self.previous is None:
+                os.environ.pop("CUPS_SERVER", None)
+            else:
+                os.environ["CUPS_SERVER"] = self.previous
+            self.named = False
+        _stop(self.proc, grace=10)
+        self.proc = None
+        if self.socket_dir is not None:
+            shutil.rmtree(self.socket_dir, ignore_errors=True)
+            self.socket_dir = None
+
+    def jobs(self):
+        """Ids of every job the server was given, done or not ("PDF-3")."""
+        return [line.split()[0] for line in self._tool("lpstat", "-W", "all", "-o").splitlines() if line.strip()]
+
+    def pdfs(self):
+        """The PDFs written so far, in job order."""
+        def job(path):
+            m = re.search(r"job_(\d+)\.pdf$", path.name)
+            return int(m.group(1)) if m else 0
+        return sorted(self.out.glob("*.pdf"), key=job)
+
+    def wait_pdfs(self, count, since=0, timeout=PRINT_WAIT):
+        """The PDFs after the first `since`, in job order, once `count` of
+        them are there and the server holds no unfinished job."""
+        deadline = time.monotonic() + timeout
+        while True:
+            pending = self._tool("lpstat", "-o").strip()
+            pdfs = self.pdfs()[since:]
+            if not pending and len(pdfs) >= count:
+                return pdfs
+            if time.monotonic() > deadline:
+                logs = "".join(p.read_text(errors="replace")[-2000:] for p in sorted((self.root / "log").iterdir()))
+                raise AssertionError("%d PDF(s) of %d after %d s; jobs not done: %r\n%s"
+                                     % (len(pdfs), count, timeout, pending, logs))
+            time.sleep(0.2)
+
+
+def pdf_info(path):
+    """pdfinfo's fields of a PDF ("Pages", "Title", ...), as str."""
+    out = subprocess.run(["pdfinfo", str(path)], stdout=subprocess.PIPE, stderr=subprocess.PIPE, timeout=60)
+    if out.returncode != 0:
+        raise AssertionError("pdfinfo %s: %s" % (path, out.stderr.decode(errors="replace")))
+    info = {}
+    for line in out.stdout.decode(errors="replace").splitlines():
+        key, sep, value = line.partition(":")
+        if sep:
+            info[key.strip()] = value.strip()
+    return info
+
+
+def pdf_pages(path):
+    """The text of each page of a PDF as `pdftotext -layout` reads it back:
+    one list per page of its lines that are not blank."""
+    out = subprocess.run(["pdftotext", "-layout", str(path), "-"], stdout=subprocess.PIPE,
+                         stderr=subprocess.PIPE, timeout=60)
+    if out.returncode != 0:
+        raise AssertionError("pdftotext %s: %s" % (path, out.stderr.decode(errors="replace")))
+    pages = out.stdout.decode("utf-8").split("\f")
+    if pages and not pages[-1].strip():
+        pages.pop()  # the text after the last page's form feed
+    return [[line.rstrip() for line in page.splitlines() if line.strip()] for page in pages]
+
+
+def printed_form(text):
+    """A line in the form in which it can be compared with what pdftotext
+    reads: without blanks, since -layout rebuilds them from the positions
+    of a proportional font, and with '-', which the PostScript hyphen glyph
+    reads back as a soft hyphen."""
+    return re.sub(r"\s+", "", text.replace("\u00ad", "-"))
+
+
+class PrintJob:
+    """What the program drew on one printer document: dc, started (StartDocA
+    returned a positive job), pages (each a list of Text, split where
+    StartPage was called), page_ends (EndPage calls), ended (EndDoc called),
+    calls (every traced call on that DC, in order)."""
+
+    def __init__(self, dc, start_call):
+        self.dc, self.start_call = dc, start_call
+        self.started = start_call.retval is not None and s32(start_call.retval) > 0
+        self.pages, self.page_ends, self.ended, self.calls = [], 0, False, [start_call]
+
+    def lines(self):
+        return [t for page in self.pages for t in page]
+
+    def __repr__(self):
+        return "<PrintJob dc=%#x pages=%s ended=%s>" % (self.dc, [len(p) for p in self.pages], self.ended)
+
+
+_ON_PRINTER_DC = {"StartPage", "EndPage", "EndDoc", "AbortDoc", "DeleteDC", "TextOutA", "ExtTextOutA", "SetTextColor",
+                  "SelectObject", "GetDeviceCaps"}
+
+
+def print_jobs(result):
+    """The documents a result (or a section of it) printed, in order."""
+    texts = {id(t.call): t for t in result.texts}
+    jobs, open_jobs = [], {}
+    for call in result.calls:
+        if call.name == "StartDocA":
+            job = open_jobs[call.int(0)] = PrintJob(call.int(0), call)
+            jobs.append(job)
+            continue
+        if call.name not in _ON_PRINTER_DC:
+            continue
+        job = open_jobs.get(call.int(0))
+        if job is None:
+            continue
+        job.calls.append(call)
+        if call.name == "StartPage":
+            job.pages.append([])
+        elif call.name == "EndPage":
+            job.page_ends += 1
+        elif call.name == "EndDoc":
+            job.ended = True
+            del open_jobs[job.dc]
+        elif call.name == "DeleteDC":
+            del open_jobs[job.dc]
+        elif id(call) in texts and job.pages:
+            job.pages[-1].append(texts[id(call)])
+    return jobs
+
+
+class PrintTestCase(E2ETestCase):
+    """Base of the print tests: chkort.exe, and for the whole class a
+    private CUPS server (self.print_server) whose cups-pdf queue is the
+    default printer."""
+
+    program = CHKORT
+
+    @classmethod
+    def setUpClass(cls):
+        super().setUpClass()
+        reason = PrintServer.unavailable()
+        if reason:
+            raise unittest.SkipTest(reason)
+        cls.print_server = PrintServer(RUNS / ("cups-" + cls.__name__)).start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.print_server.stop()
+        super().tearDownClass()
+
+    def setUp(self):
+        super().setUp()
+        SESSION.start()
+        # A test that makes the spooler fail puts a file in the place of
+        # this directory; one that was killed may have left it.
+        spool = self.spool_directory()
+        if spool.exists() and not spool.is_dir():
+            spool.unlink()
+        spool.mkdir(parents=True, exist_ok=True)
+
+    @staticmethod
+    def spool_directory():
+        """Where Wine's spooler keeps a document until it ends."""
+        return SESSION.prefix / "drive_c" / "windows" / "system32" / "spool" / "printers"
+
+    @staticmethod
+    def main_window(result):
+        return int(result.windows[0].fields["hwnd"], 16)
+
+    @staticmethod
+    def screen_views(section):
+        """The views drawn on the window in a section (not on a printer),
+        each from its heading ("DEBUT...") up to the next heading."""
+        printers = {job.dc for job in print_jobs(section)}
+        views = []
+        for t in section.texts:
+            if t.dc in printers:
+                continue
+            if t.raw.startswith(b"DEBUT"):
+                views.append([])
+            if views:
+                views[-1].append(t)
+        return views
+
+    def assert_drawn_alike(self, printed, shown):
+        """The same texts, bytes and colours, at the same x, in the same order."""
+        self.assertEqual([(t.raw, t.colour, t.x) for t in printed], [(t.raw, t.colour, t.x) for t in shown])
+        self.assertTrue(all(t.complete for t in printed), "a text the trace could not show whole")
+
+    def assert_job_frame(self, section, main):
+        """What frames every print job that got a printer: the cancel dialog
+        "AbortDlg" owned by the window, the window disabled before the
+        document starts and enabled again after the job's last call on the
+        printer, then the dialog destroyed, the printer's context and the
+        print font deleted; the job asks for no repaint of the window.
+        Returns the dialog's handle."""
+        calls = section.calls
+        at = {id(c): i for i, c in enumerate(calls)}
+        dialogs = [c for c in calls if c.name == "CreateDialogParamA"]
+        self.assertEqual(len(dialogs), 1, dialogs)
+        self.assertEqual((dialogs[0].str(1), dialogs[0].int(2)), (b"AbortDlg", main))
+        dialog = dialogs[0].retval
+        self.assertTrue(dialog)
+        jobs = print_jobs(section)
+        self.assertEqual(len(jobs), 1, jobs)
+        dc = jobs[0].dc
+        enables = [c for c in calls if c.name == "EnableWindow" and c.int(0) == main]
+        self.assertEqual([c.int(1) for c in enables], [0, 1])
+        off, on = at[id(enables[0])], at[id(enables[1])]
+        self.assertLess(at[id(dialogs[0])], off)
+        self.assertLess(off, at[id(jobs[0].start_call)], "the window is disabled before the document starts")
+        on_printer = [c for c in jobs[0].calls if c.name != "DeleteDC"]
+        self.assertLess(at[id(on_printer[-1])], on, "the window stays disabled while the job draws")
+        destroyed = [at[id(c)] for c in calls if c.name == "DestroyWindow" and c.int(0) == u32(dialog)]
+        deleted = [at[id(c)] for c in calls if c.name == "DeleteDC" and c.int(0) == dc]
+        fonts = [c for c in calls if c.name == "CreateFontA"]
+        self.assertEqual(len(fonts), 1, fonts)
+        unfonted = [at[id(c)] for c in calls if c.name == "DeleteObject" and c.int(0) == u32(fonts[0].retval)]
+        self.assertEqual((len(destroyed), len(deleted), len(unfonted)), (1, 1, 1))
+        self.assertLess(on, destroyed[0])
+        self.assertLess(destroyed[0], deleted[0])
+        focus = [c for c in calls if c.name == "SetFocus"]
+        self.assertEqual(focus[-1].int(0), main, "the keyboard focus goes back to the window")
+        self.assertLess(max(deleted[0], unfonted[0]), at[id(focus[-1])])
+        self.assertEqual([c for c in calls if c.name == "InvalidateRect"], [])
+        return dialog
 
 
 # ---------------------------------------------------------------- runner
