@@ -60,3 +60,12 @@ demo: native win64
 
 clean:
 	rm -rf build
+
+# The integrity test's benchmark, in a Release build of its own (no
+# sanitizers), on practices kept in build/bench/practices. Not part of
+# `make test`.
+.PHONY: bench
+bench: deps
+	@test -f build/bench/build.ninja || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+	cmake --build build/bench --target chkbench -j $(JOBS)
+	build/bench/bench/chkbench build/bench/practices

@@ -1,0 +1,396 @@
+// chkbench: how the clinical integrity test scales with the size of the
+// practice. For sound practices of 10,000, 100,000 and 1,000,000 clinical
+// lines (about 20 per patient) it times, in one fresh process per practice:
+//
+//   test     the integrity test itself (the program's own code, drawing to
+//            nowhere, files through the POSIX layer);
+//   bare     a loop doing nothing but the test's positioned reads and writes,
+//            same files, offsets and sizes, in the same order;
+//   read     one sequential read of the clinique file;
+//
+// and the test's peak resident memory. Targets: test within 1.3 x bare, and
+// peak memory flat in N (within 1 MiB from 100,000 to 1,000,000 lines).
+//
+//   chkbench [DIR [LINES...]]     practices under DIR (default "practices"),
+//                                 generated once and kept; exit 1 when a
+//                                 target is missed
+//   chkbench --measure DIR REPS   one practice, one result line (used above)
+//   chkbench --check DIR          the bare loop's transfers against the test's
+#include "checks/checks.h"
+#include "platform/fault.h"
+#include "platform/platform.h"
+#include "store/datafiles.h"
+#include "store/state.h"
+#include "tools/practice/generator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr int LinesPerPatient = 20;
+constexpr std::int32_t WalkLimit = 5000;
+
+double Now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+long StatusKiB(const char* field) {
+    std::FILE* f = std::fopen("/proc/self/status", "r");
+    if (!f) return -1;
+    char line[256];
+    long value = -1;
+    const std::size_t n = std::strlen(field);
+    while (std::fgets(line, sizeof line, f))
+        if (std::strncmp(line, field, n) == 0 && line[n] == ':') value = std::strtol(line + n + 1, nullptr, 10);
+    std::fclose(f);
+    return value;
+}
+
+// Starts the peak resident size over from the present size, so that the
+// peak read afterwards belongs to what ran in between.
+bool ResetPeak() {
+    std::FILE* f = std::fopen("/proc/self/clear_refs", "w");
+    if (!f) return false;
+    const bool ok = std::fputs("5", f) >= 0;
+    return std::fclose(f) == 0 && ok;
+}
+
+std::int32_t Get32(const std::uint8_t* p) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+// ---------------------------------------------------------------- the bare sequence
+
+// One positioned transfer, for comparing the bare loop with the test.
+struct Transfer {
+    char file; // 'F' firstrec, 'C' clinique, 'M' owner map
+    std::uint32_t offset;
+    bool isWrite;
+    std::int32_t value; // the slot written
+    bool operator==(const Transfer& o) const {
+        return file == o.file && offset == o.offset && isWrite == o.isWrite && (!isWrite || value == o.value);
+    }
+};
+
+struct Bare {
+    int firstrec = -1, clinique = -1, map = -1;
+    std::int32_t patients = 0, lines = 0;
+    long long visits = 0;
+    std::vector<Transfer>* log = nullptr;
+
+    void Read(int fd, char role, std::uint32_t offset, void* buffer, std::uint32_t length) {
+        if (log) log->push_back({role, offset, false, 0});
+        if (pread(fd, buffer, length, static_cast<off_t>(offset)) != static_cast<ssize_t>(length)) {
+            std::fprintf(stderr, "chkbench: short read in the bare sequence\n");
+            std::exit(2);
+        }
+    }
+    void Write(std::uint32_t offset, std::int32_t value) {
+        if (log) log->push_back({'M', offset, true, value});
+        std::uint8_t slot[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+                                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+        if (pwrite(map, slot, 4, static_cast<off_t>(offset)) != 4) {
+            std::fprintf(stderr, "chkbench: short write in the bare sequence\n");
+            std::exit(2);
+        }
+    }
+    // The walk's transfers: the line, its slot, and the slot's claim.
+    std::int32_t Walk(std::int32_t p, std::int32_t r, bool forward) {
+        std::int32_t count = 0;
+        while (r >= 1 && r <= lines) {
+            ++count;
+            std::uint8_t line[224], slot[4];
+            Read(clinique, 'C', static_cast<std::uint32_t>(r) * 224u - 224u, line, sizeof line);
+            const std::uint32_t at = static_cast<std::uint32_t>(r) * 4u - 4u;
+            Read(map, 'M', at, slot, 4);
+            if (Get32(slot) == 0) Write(at, p);
+            r = Get32(line + (forward ? 145 : 141));
+            if (count > WalkLimit) return -1;
+        }
+        return count;
+    }
+    void Run() {
+        const std::uint8_t zero[4] = {};
+        map = open("tmp/testfich.txt", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        const int report = open("tmp/erreurfiche.txt", O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (map < 0 || report < 0) {
+            std::fprintf(stderr, "chkbench: cannot create the files of the bare sequence\n");
+            std::exit(2);
+        }
+        for (std::int32_t k = 1; k <= lines; ++k) {
+            if (log) log->push_back({'M', static_cast<std::uint32_t>(k - 1) * 4u, true, 0});
+            if (pwrite(map, zero, 4, static_cast<off_t>(k - 1) * 4) != 4) std::exit(2);
+        }
+        visits = 0;
+        for (std::int32_t p = 1; p <= patients; ++p) {
+            std::uint8_t ends[32];
+            Read(firstrec, 'F', static_cast<std::uint32_t>(p) * 32u - 32u, ends, sizeof ends);
+            const std::int32_t start = Get32(ends), end = Get32(ends + 4);
+            const std::int32_t forward = start >= 0 && start <= lines ? Walk(p, start, true) : 0;
+            if (forward < 0) continue;
+            const std::int32_t backward = end >= 0 && end <= lines ? Walk(p, end, false) : -1;
+            visits += forward + std::max(backward, 0);
+        }
+        close(map);
+        close(report);
+    }
+};
+
+// ---------------------------------------------------------------- one practice
+
+struct Practice {
+    std::string dir;
+    std::string reports;
+};
+
+bool OpenPractice(Practice& p) {
+    if (chdir(p.dir.c_str()) != 0) {
+        std::fprintf(stderr, "chkbench: no practice in %s\n", p.dir.c_str());
+        return false;
+    }
+    mkdir("tmp", 0777);
+    char cwd[4096];
+    if (!getcwd(cwd, sizeof cwd)) return false;
+    p.reports = std::string(cwd) + "/tmp";
+    ReportDirectory = p.reports.c_str();
+    if (!OpenDataFileSet(0)) {
+        std::fprintf(stderr, "chkbench: the data files of %s do not open\n", p.dir.c_str());
+        return false;
+    }
+    LoadCounters();
+    return true;
+}
+
+void RunIntegrityTest() {
+    CurrentMode = ModeTestClinique;
+    PrintOrTest(0);
+    CurrentMode = ModeNone;
+}
+
+Bare BareFor() {
+    Bare bare;
+    bare.firstrec = open("firstrec", O_RDWR | O_CLOEXEC);
+    bare.clinique = open("clinique", O_RDWR | O_CLOEXEC);
+    bare.patients = LastPatient;
+    bare.lines = LastClinicalLine;
+    return bare;
+}
+
+double SequentialRead() {
+    static char buffer[1 << 18];
+    const double t0 = Now();
+    const int fd = open("clinique", O_RDONLY | O_CLOEXEC);
+    long long total = 0;
+    for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) total += n;
+    close(fd);
+    const double t = Now() - t0;
+    return total > 0 ? t : -1;
+}
+
+off_t SizeOf(const char* path) {
+    struct stat st;
+    return stat(path, &st) == 0 ? st.st_size : -1;
+}
+
+int Measure(const char* dir, int reps) {
+    Practice p{dir, ""};
+    if (!OpenPractice(p)) return 2;
+    Bare bare = BareFor();
+    SequentialRead(); // every timing below starts with the file in the cache
+    double test = 1e30, seq = 1e30, bareTime = 1e30;
+    long peak = 0;
+    const bool peakReset = ResetPeak();
+    for (int rep = 0; rep < reps; ++rep) {
+        seq = std::min(seq, SequentialRead());
+        ResetPeak();
+        double t0 = Now();
+        RunIntegrityTest();
+        test = std::min(test, Now() - t0);
+        peak = std::max(peak, StatusKiB("VmHWM"));
+        if (SizeOf("tmp/erreurfiche.txt") != 0) {
+            std::fprintf(stderr, "chkbench: the practice in %s is not sound\n", dir);
+            return 2;
+        }
+        t0 = Now();
+        bare.Run();
+        bareTime = std::min(bareTime, Now() - t0);
+    }
+    std::printf("lines=%ld patients=%ld visits=%lld test=%.6f bare=%.6f read=%.6f peak=%ld peakreset=%d\n",
+                static_cast<long>(LastClinicalLine), static_cast<long>(LastPatient), bare.visits, test, bareTime,
+                seq, peak, peakReset ? 1 : 0);
+    return 0;
+}
+
+int Check(const char* dir) {
+    Practice p{dir, ""};
+    if (!OpenPractice(p)) return 2;
+    FaultStartLog();
+    RunIntegrityTest();
+    std::vector<Transfer> test;
+    std::uintptr_t map = 0;
+    for (const LoggedTransfer& t : FaultLog()) {
+        char role = t.file == hClinique ? 'C' : t.file == hFirstrec ? 'F' : 0;
+        if (!role) {
+            if (!map) map = t.file;
+            role = t.file == map ? 'M' : 'R';
+        }
+        std::int32_t value = t.isWrite && t.bytes.size() == 4 ? Get32(t.bytes.data()) : 0;
+        test.push_back({role, t.offset, t.isWrite, value});
+    }
+    FaultDisarm();
+    std::vector<Transfer> bareLog;
+    Bare bare = BareFor();
+    bare.log = &bareLog;
+    bare.Run();
+    const bool same = test == bareLog;
+    std::printf("%s: %zu transfers in the test, %zu in the bare sequence: %s\n", dir, test.size(), bareLog.size(),
+                same ? "the same" : "they differ");
+    return same ? 0 : 1;
+}
+
+// ---------------------------------------------------------------- the table
+
+std::string Self() {
+    char path[4096];
+    const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (n <= 0) return "chkbench";
+    path[n] = 0;
+    return path;
+}
+
+bool Generate(const std::string& dir, std::int32_t lines) {
+    const std::string stamp = dir + "/chkbench-stamp";
+    const std::string want = "sound practice, " + std::to_string(lines) + " clinical lines, " +
+                             std::to_string(LinesPerPatient) + " per patient\n";
+    if (std::FILE* f = std::fopen(stamp.c_str(), "r")) {
+        char have[200] = {};
+        const std::size_t n = std::fread(have, 1, sizeof have - 1, f);
+        std::fclose(f);
+        if (std::string(have, n) == want) return true;
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "chkbench: generating %s\n", dir.c_str());
+    practice::Options o;
+    o.patients = std::max(1, lines / LinesPerPatient);
+    o.clinicalLines = lines;
+    o.quoteLines = lines / 20;
+    o.chartEntries = lines / 40;
+    std::string error;
+    {
+        practice::Practice built;
+        if (!practice::BuildPractice(o, built, error) || !practice::WritePractice(dir, built, error)) {
+            std::fprintf(stderr, "chkbench: %s\n", error.c_str());
+            return false;
+        }
+    }
+    std::FILE* f = std::fopen(stamp.c_str(), "w");
+    if (!f) return false;
+    std::fputs(want.c_str(), f);
+    return std::fclose(f) == 0;
+}
+
+struct Row {
+    long lines = 0, patients = 0;
+    long long visits = 0;
+    double test = 0, bare = 0, read = 0;
+    long peak = 0;
+    int peakReset = 0;
+};
+
+bool RunChild(const std::string& args, std::string& out) {
+    const std::string command = "'" + Self() + "' " + args;
+    std::FILE* f = popen(command.c_str(), "r");
+    if (!f) return false;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, f)) out += buffer;
+    return pclose(f) == 0;
+}
+
+int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
+    mkdir(root.c_str(), 0777);
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < sizes.size(); ++i) {
+        const std::string dir = root + "/lines-" + std::to_string(sizes[i]);
+        if (!Generate(dir, sizes[i])) return 2;
+        std::string out;
+        if (i == 0) {
+            if (!RunChild("--check '" + dir + "'", out)) {
+                std::fprintf(stderr, "chkbench: %s", out.c_str());
+                return 2;
+            }
+            std::printf("%s", out.c_str());
+            std::fflush(stdout);
+            out.clear();
+        }
+        const int reps = sizes[i] >= 1000000 ? 3 : 5;
+        if (!RunChild("--measure '" + dir + "' " + std::to_string(reps), out)) return 2;
+        Row r;
+        if (std::sscanf(out.c_str(), "lines=%ld patients=%ld visits=%lld test=%lf bare=%lf read=%lf peak=%ld peakreset=%d",
+                        &r.lines, &r.patients, &r.visits, &r.test, &r.bare, &r.read, &r.peak, &r.peakReset) != 8)
+            return 2;
+        rows.push_back(r);
+    }
+
+    std::printf("\nClinical integrity test, sound practices, best of 3-5 runs, warm page cache\n\n");
+    std::printf("%10s %9s %10s %10s %11s %11s %10s %10s %11s\n", "lines", "patients", "visits", "test s",
+                "ns/visit", "peak KiB", "read s", "bare s", "test/bare");
+    bool met = true;
+    for (const Row& r : rows) {
+        const double ratio = r.test / r.bare;
+        met = met && ratio <= 1.3;
+        std::printf("%10ld %9ld %10lld %10.3f %11.1f %11ld %10.4f %10.3f %11.2f%s\n", r.lines, r.patients, r.visits,
+                    r.test, r.visits ? r.test / static_cast<double>(r.visits) * 1e9 : 0.0, r.peak, r.read, r.bare,
+                    ratio, ratio <= 1.3 ? "" : "  (over 1.3)");
+    }
+    std::printf("\ntest/bare at most 1.3: %s\n", met ? "met" : "MISSED");
+    for (std::size_t i = 0; i + 1 < rows.size(); ++i) {
+        if (rows[i].lines < 100000) continue;
+        const long growth = rows.back().peak - rows[i].peak;
+        const bool flat = growth <= 1024;
+        met = met && flat;
+        std::printf("peak memory from %ld to %ld lines: %+ld KiB, %s\n", rows[i].lines, rows.back().lines, growth,
+                    flat ? "flat (within 1 MiB): met" : "grows: MISSED");
+        break;
+    }
+    if (!rows.empty() && !rows[0].peakReset)
+        std::printf("(the peak could not be reset: it includes the process's start)\n");
+    return met ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc >= 3 && std::strcmp(argv[1], "--measure") == 0)
+        return Measure(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+    if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return Check(argv[2]);
+    if (argc >= 2 && argv[1][0] == '-') {
+        std::fprintf(stderr, "usage: chkbench [DIR [LINES...]] | --measure DIR REPS | --check DIR\n");
+        return 2;
+    }
+    const std::string root = argc > 1 ? argv[1] : "practices";
+    std::vector<std::int32_t> sizes;
+    for (int i = 2; i < argc; ++i) {
+        const long n = std::strtol(argv[i], nullptr, 10);
+        if (n < 20 || n > 1000000) {
+            std::fprintf(stderr, "chkbench: LINES from 20 to 1000000\n");
+            return 2;
+        }
+        sizes.push_back(static_cast<std::int32_t>(n));
+    }
+    if (sizes.empty()) sizes = {10000, 100000, 1000000};
+    return Table(root, sizes);
+}
