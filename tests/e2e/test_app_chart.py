@@ -280,7 +280,7 @@ class ClinicalChart(E2ETestCase):
         for i, page in enumerate(paints):
             expected = chart.paint()
             at = "%s, paint %d" % (where, i + 1)
-            self.assertEqual(len(page), len(expected), "%s: %r" % (at, [getattr(t, "raw", t)[:14] for t in page]))
+            self.assertEqual(len(page), len(expected), "%s: %r" % (at, [t.raw[:14] if hasattr(t, "raw") else t.caption for t in page]))
             drawn = []
             for got, want in zip(page, expected):
                 if want[0] == "box":
