@@ -1362,6 +1362,11 @@ class PrintTestCase(E2ETestCase):
         return int(result.windows[0].fields["hwnd"], 16)
 
     @staticmethod
+    def record_of(text):
+        """Column 2 of a clinical or quote line: the record's own number."""
+        return int(text.raw.split(b"\xb3")[1])
+
+    @staticmethod
     def screen_views(section):
         """The views drawn on the window in a section (not on a printer),
         each from its heading ("DEBUT...") up to the next heading."""

@@ -20,11 +20,6 @@ PATIENT_DIALOG = "Numéro du patient"
 STOP_ICON = 0x10
 
 
-def record_of(text):
-    """Column 2 of a chain line: the record's own number."""
-    return int(text.raw.split(b"\xb3")[1])
-
-
 class PrintFailures(PrintTestCase):
 
     def start(self):
@@ -194,7 +189,7 @@ class PrintFailures(PrintTestCase):
         self.assertTrue(heading.raw.startswith(b"DEBUTACTE: ") and heading.raw.endswith(b"    LASTINDEX: 300    "))
         self.assertEqual(len(lines), 300)
         self.assertEqual([int(t.raw.split(b"\xb3")[0]) for t in lines], list(range(1, 301)))
-        records = [record_of(t) for t in lines]
+        records = [self.record_of(t) for t in lines]
         period = records.index(records[0], 1)
         self.assertEqual(records, [records[k % period] for k in range(300)])
         shown, = self.screen_views(r.section("view 1"))

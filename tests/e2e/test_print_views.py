@@ -13,11 +13,6 @@ VERTRES, LOGPIXELSX = 10, 88
 PATIENT_DIALOG = "Numéro du patient"
 
 
-def record_of(text):
-    """Column 2 of a chain line: the record's own number."""
-    return int(text.raw.split(b"\xb3")[1])
-
-
 class PrintViews(PrintTestCase):
 
     def script_printing(self, *views, enters=0):
@@ -115,7 +110,8 @@ class PrintViews(PrintTestCase):
         self.assertEqual(len(forward.pages), 2)
         lines = forward.lines()[1:]
         self.assertEqual(len(lines), 150)
-        self.assertEqual([record_of(t) for t in backward.lines()[1:]], [record_of(t) for t in reversed(lines)])
+        self.assertEqual([self.record_of(t) for t in backward.lines()[1:]],
+                         [self.record_of(t) for t in reversed(lines)])
         # The print font from the printer's 300 dots per inch.
         section = r.section("print 102 2")
         self.assertEqual([c.retval for c in section.calls if c.name == "GetDeviceCaps" and c.int(1) == LOGPIXELSX],
