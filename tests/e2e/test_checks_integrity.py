@@ -356,9 +356,10 @@ class IntegrityTest(E2ETestCase):
         """Progress lines, error boxes and the verdict, in their order; the
         verdict in its colour and its own font."""
         seen = []
+        texts = {id(t.call): t for t in section.texts}
         for call in section.calls:
             if call.name == "TextOutA":
-                t = [t for t in section.texts if t.call is call][0]
+                t = texts[id(call)]
                 self.assertTrue(t.complete, t)
                 seen.append(("text", t.x, t.y, t.raw))
             elif call.name == "MessageBoxA":
@@ -406,7 +407,7 @@ class IntegrityTest(E2ETestCase):
             damages += ["--damage", "%s:clinique:%d" % (kind, 2 * i + 2),
                         "--damage", "%s:estime:%d" % (kind, 2 * i + 3)]
         damages[damages.index("long:clinique:24")] = "long:clinique:24:5001"
-        damages[damages.index("long:estime:25")] = "long:estime:25:5000"
+        damages[damages.index("long:estime:25")] = "long:estime:25:60"
         self.mkpractice("--patients", "30", *damages, "--damage", "truncate:estime:28")
         # The quote file first, then the clinical one: the second test's
         # files replace the first's.
