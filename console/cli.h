@@ -1,0 +1,58 @@
+// chkort-cli: the console companion. It runs the window's own checks and
+// views on a practice's data files, opened for reading only, and prints what
+// they find; it never writes a data file.
+#pragma once
+
+#include "platform/console/console.h"
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+enum ExitStatus {
+    ExitClean = 0,     // nothing to report
+    ExitFindings = 1,  // something is wrong with the data
+    ExitCannotRun = 2, // the command could not run
+};
+
+struct CliOptions {
+    std::string command;         // test, sizes, show, diagnose
+    std::string target;          // test: clinique or devis; show: clinical, quotes or chart
+    std::int32_t patient = 0;            // show
+    std::vector<std::int32_t> patients;  // diagnose: those listed,
+    bool allPatients = false;            // or every one with something wrong
+    std::string directory = "."; // as given
+    std::string report, map;     // absolute paths, or empty
+    bool json = false, fromEnd = false, raw = false;
+};
+
+// The whole program; returns its exit status.
+int RunCli(int argc, char** argv);
+
+// "chkort-cli: " and the message, on stderr; returns ExitCannotRun.
+int Refuse(const char* format, ...);
+
+// Checks the directory, makes it the current one, opens `files` of it for
+// reading only and loads the counters. On failure says why and returns false.
+bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files);
+void ClosePractice();
+// The directory as given, for messages (UTF-8).
+std::string ShownDirectory(const CliOptions& options);
+// 1 <= patient <= LastPatient, or says it is unknown.
+bool KnownPatient(const CliOptions& options);
+
+// The integrity test of the file of `mode` (11 or 12) with the program's own
+// code, into a fresh work directory: its report and owner map, and the
+// boxes the test showed. False when the test could not run.
+struct IntegrityRun {
+    std::string workDirectory, reportPath, mapPath;
+    std::string report, map; // bytes
+    int boxes = 0;           // records that could not be read
+};
+bool RunIntegrityTest(std::int32_t mode, bool progress, IntegrityRun& run);
+
+int RunTest(const CliOptions& options);
+int RunSizes(const CliOptions& options);
+int RunShow(const CliOptions& options);
+int RunDiagnose(const CliOptions& options);

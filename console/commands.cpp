@@ -1,0 +1,201 @@
+// test, sizes and show: the window's own code on a console surface, and what
+// it drew or wrote, printed.
+#include "console/chains.h"
+#include "console/cli.h"
+#include "console/system.h"
+#include "checks/checks.h"
+#include "checks/print.h"
+#include "resources/version.h"
+#include "store/state.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The integrity test draws "%8ld/%9ld" at y = 10 while it builds the owner
+// map, then at y = 40 for each patient: the bar follows them.
+void FollowProgress(void*, int, int y, const char* bytes, int length) {
+    char text[64];
+    const int n = length < 63 ? length : 63;
+    std::memcpy(text, bytes, static_cast<std::size_t>(n));
+    text[n] = '\0';
+    long done = 0, total = 0;
+    if (std::sscanf(text, "%ld/%ld", &done, &total) != 2) return; // the verdict
+    ConsoleProgress(y == 10 ? "préparation" : "patients", done, total);
+}
+
+void IgnoreText(void*, int, int, const char*, int) {}
+
+std::string CurrentDirectoryUtf8() {
+    char directory[1024];
+    WorkingDirectory(directory, sizeof directory);
+    return NativeToUtf8(directory);
+}
+
+const char* Plural(long long n) { return n > 1 ? "s" : ""; }
+
+} // namespace
+
+bool RunIntegrityTest(std::int32_t mode, bool progress, IntegrityRun& run) {
+    run.workDirectory = MakeWorkDirectory();
+    if (run.workDirectory.empty()) {
+        Refuse("impossible de créer un dossier de travail temporaire\n");
+        return false;
+    }
+    const char* previous = ReportDirectory;
+    ReportDirectory = run.workDirectory.c_str();
+    CurrentMode = mode;
+    ConsoleForget();
+    ConsoleSetTextSink(progress ? FollowProgress : IgnoreText, nullptr);
+    TestChainFile(MainWindow);
+    ConsoleSetTextSink(nullptr, nullptr);
+    ConsoleProgressEnd();
+    CurrentMode = ModeNone;
+    ReportDirectory = previous;
+    run.boxes = static_cast<int>(ConsoleBoxes().size());
+    run.reportPath = JoinPath(run.workDirectory, "erreurfiche.txt");
+    run.mapPath = JoinPath(run.workDirectory, "testfich.txt");
+    if (!ReadWholeFile(run.reportPath, run.report) || !ReadWholeFile(run.mapPath, run.map)) {
+        Refuse("le test n'a pas pu écrire ses fichiers dans %s\n", NativeToUtf8(run.workDirectory).c_str());
+        RemoveWorkDirectory(run.workDirectory);
+        return false;
+    }
+    return true;
+}
+
+int RunTest(const CliOptions& o) {
+    const bool clinique = o.target == "clinique";
+    const LineChain& chain = clinique ? ClinicalChain : QuoteChain;
+    const char* file = clinique ? "clinique" : "estime";
+    if (!OpenPractice(o, {"lastrec", "firstrec", file})) return ExitCannotRun;
+
+    IntegrityRun run;
+    if (!RunIntegrityTest(clinique ? ModeTestClinique : ModeTestEstime, ConsoleStderrIsTerminal(), run))
+        return ExitCannotRun;
+    const std::string reportPath = o.report.empty() ? run.reportPath : o.report;
+    const std::string mapPath = o.map.empty() ? run.mapPath : o.map;
+    for (const auto& [from, to] : {std::pair{run.reportPath, o.report}, std::pair{run.mapPath, o.map}}) {
+        if (!to.empty() && !CopyWholeFile(from, to)) {
+            Refuse("impossible d'écrire %s\n", NativeToUtf8(to).c_str());
+            return ExitCannotRun;
+        }
+    }
+    if (!o.report.empty() && !o.map.empty()) RemoveWorkDirectory(run.workDirectory);
+
+    long long reportLines = 0;
+    for (const char c : run.report) reportLines += c == '\n';
+    std::vector<Finding> findings;
+    const bool explained = ExplainReport(chain, run.map, run.report, findings);
+
+    if (o.json) {
+        ChainClaims claims;
+        ClaimLines(chain, claims);
+        ClaimFindings(claims, findings);
+        std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"test\",\n"
+                    "  \"file\": \"%s\",\n  \"directory\": %s,\n  \"patients\": %ld,\n  \"lines\": %ld,\n"
+                    "  \"report\": %s,\n  \"map\": %s,\n  \"report_lines\": %lld,\n  \"status\": \"%s\",\n"
+                    "  \"findings\": %s\n}\n",
+                    CHKORT_VERSION_TEXT, file, JsonQuote(CurrentDirectoryUtf8()).c_str(),
+                    static_cast<long>(LastPatient), static_cast<long>(*chain.counter),
+                    JsonQuote(NativeToUtf8(reportPath)).c_str(), JsonQuote(NativeToUtf8(mapPath)).c_str(),
+                    reportLines, FindingsStatus(findings), FindingsJson(findings).c_str());
+    } else {
+        // One finding a line, without the report's CR.
+        std::string lines;
+        for (std::size_t at = 0; at < run.report.size();) {
+            std::size_t end = run.report.find("\r\n", at);
+            if (end == std::string::npos) end = run.report.size();
+            lines += Cp1252ToUtf8(std::string_view(run.report).substr(at, end - at)) + "\n";
+            at = end + 2;
+        }
+        std::fputs(lines.c_str(), stdout);
+    }
+
+    if (!explained) ConsoleSay(stderr, "chkort-cli: attention : les constats n'ont pas pu être rattachés à leurs enregistrements\n");
+    if (run.boxes > 0)
+        ConsoleSay(stderr, "chkort-cli: %d enregistrement%s illisible%s : le test a abandonné ces patients (voir chkort-cli sizes)\n",
+                   run.boxes, Plural(run.boxes), Plural(run.boxes));
+    if (reportLines == 0) ConsoleSay(stderr, "chkort-cli: %s : aucune erreur dans le rapport\n", file);
+    else ConsoleSay(stderr, "chkort-cli: %s : %lld constat%s dans le rapport\n", file, reportLines, Plural(reportLines));
+    if (o.report.empty()) ConsoleSay(stderr, "chkort-cli: rapport : %s\n", NativeToUtf8(reportPath).c_str());
+    if (o.map.empty()) ConsoleSay(stderr, "chkort-cli: carte des propriétaires : %s\n", NativeToUtf8(mapPath).c_str());
+    return run.report.empty() && run.boxes == 0 ? ExitClean : ExitFindings;
+}
+
+int RunSizes(const CliOptions& o) {
+    // patient and patient.tri are opened only to say clearly when they are
+    // missing; the size test opens them itself.
+    if (!OpenPractice(o, {"lastrec", "firstrec", "identite", "clinique", "estime", "Fschema", "patient", "patient.tri"}))
+        return ExitCannotRun;
+    ConsoleForget();
+    TestFileSizes(MainWindow);
+    const std::vector<ConsoleText> lines = ConsoleTexts();
+    if (lines.size() != 7) return Refuse("le test de taille n'a pas pu s'exécuter\n");
+
+    struct Row {
+        const char* file;
+        FileHandle handle;
+        long long expected;
+    };
+    const FileHandle patient = FileOpen("patient", OpenSharedReadOnly);
+    const Row rows[7] = {{"lastrec", hLastrec, 1280},
+                         {"firstrec", hFirstrec, 32LL * LastPatient},
+                         {"patient", patient, 40LL * LastPatient},
+                         {"identite", hIdentite, 1420LL * LastPatient},
+                         {"clinique", hClinique, 224LL * LastClinicalLine},
+                         {"estime", hEstime, 86LL * LastQuoteLine},
+                         {"Fschema", hFschema, 64LL * LastChartEntry}};
+    bool tooShort = false;
+    std::vector<Finding> findings;
+    std::string files;
+    for (int i = 0; i < 7; ++i) {
+        const std::string& line = lines[static_cast<std::size_t>(i)].bytes;
+        const std::size_t arrow = line.find(" -> ");
+        const std::string verdict = arrow == std::string::npos ? line : line.substr(arrow + 4);
+        const long long size = FileSizeLow(rows[i].handle);
+        if (verdict != "ok") {
+            Finding f;
+            f.code = verdict == "Erreur" ? "file-too-short" : "file-too-large";
+            f.severity = verdict == "Erreur" ? "error" : "warning";
+            f.file = rows[i].file;
+            f.numbers = {{"size", size}, {"expected", rows[i].expected}};
+            findings.push_back(f);
+        }
+        tooShort = tooShort || verdict == "Erreur";
+        files += std::string(i ? ",\n" : "") + "    {\"file\": " + JsonQuote(rows[i].file) +
+                 ", \"line\": " + JsonQuote(Cp1252ToUtf8(line)) + ", \"verdict\": " + JsonQuote(Cp1252ToUtf8(verdict)) +
+                 ", \"size\": " + std::to_string(size) + ", \"expected\": " + std::to_string(rows[i].expected) + "}";
+        if (!o.json) std::printf("%s\n", Cp1252ToUtf8(line).c_str());
+    }
+    FileClose(patient);
+    if (o.json)
+        std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"sizes\",\n"
+                    "  \"directory\": %s,\n  \"status\": \"%s\",\n  \"files\": [\n%s\n  ],\n  \"findings\": %s\n}\n",
+                    CHKORT_VERSION_TEXT, JsonQuote(CurrentDirectoryUtf8()).c_str(), FindingsStatus(findings),
+                    files.c_str(), FindingsJson(findings).c_str());
+    return tooShort ? ExitFindings : ExitClean;
+}
+
+int RunShow(const CliOptions& o) {
+    const char* file = o.target == "clinical" ? "clinique" : o.target == "quotes" ? "estime" : "Fschema";
+    if (!OpenPractice(o, {"lastrec", "firstrec", file})) return ExitCannotRun;
+    if (!KnownPatient(o)) return ExitCannotRun;
+    if (o.target == "clinical") CurrentMode = o.fromEnd ? ModeClinicalFromEnd : ModeClinicalFromStart;
+    else if (o.target == "quotes") CurrentMode = o.fromEnd ? ModeQuotesFromEnd : ModeQuotesFromStart;
+    else CurrentMode = ModeDentalChart;
+    CurrentPatient = o.patient;
+    ConsoleForget();
+    // As on paper: the whole walk at once, bounded by the file's counter, so
+    // a chain that loops back on itself still ends.
+    PrintViewFromStart(1);
+    std::string out;
+    for (const ConsoleText& t : ConsoleTexts())
+        out += (o.raw ? t.bytes : Cp1252ToUtf8(t.bytes, TextSeparatorAsBar)) + "\n";
+    std::fwrite(out.data(), 1, out.size(), stdout);
+    if (!ConsoleBoxes().empty()) {
+        ConsoleSay(stderr, "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible\n");
+        return ExitFindings;
+    }
+    return ExitClean;
+}

@@ -1,0 +1,203 @@
+#include "console/diagnose.h"
+
+#include "store/state.h"
+
+#include <algorithm>
+
+namespace {
+
+// Marks of the walk that last stepped on each line, shared by every walk of
+// one diagnosis so that no walk needs a fresh array.
+struct WalkMarks {
+    std::vector<std::uint32_t> walkOf;
+    std::uint32_t walk = 0;
+};
+
+void WalkLines(const LineChain& chain, std::int32_t patient, std::int32_t from, bool forward,
+               const std::vector<std::int32_t>& keptBy, WalkMarks& marks, ChainWalk& out) {
+    const std::int32_t counter = *chain.counter;
+    const std::int32_t present = LinesPresent(chain);
+    out = ChainWalk{};
+    const std::uint32_t walk = ++marks.walk;
+    if (from == 0) {
+        out.stop = StopNoStart;
+        return;
+    }
+    if (from < 0 || from > counter) {
+        out.stop = StopBadStart;
+        out.link = from;
+        return;
+    }
+    std::int32_t r = from;
+    for (;;) {
+        if (r == 0) {
+            out.stop = StopEnd;
+            return;
+        }
+        out.link = r;
+        if (r < 0 || r > counter) {
+            out.stop = StopOutOfRange;
+            return;
+        }
+        ChainLine line;
+        if (r > present || !PeekLine(chain, r, line)) {
+            out.stop = StopUnreadable;
+            return;
+        }
+        const auto at = static_cast<std::size_t>(r);
+        if (marks.walkOf[at] == walk) {
+            out.stop = StopLoop;
+            return;
+        }
+        if (keptBy[at] != 0 && keptBy[at] != patient) {
+            out.stop = StopForeign;
+            out.owner = keptBy[at];
+            return;
+        }
+        marks.walkOf[at] = walk;
+        out.lines.push_back(r);
+        r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
+    }
+}
+
+bool Whole(const ChainWalk& w) { return w.stop == StopEnd && !w.lines.empty(); }
+
+ChainDiagnosis Diagnose(const LineChain& chain, std::int32_t patient, const std::vector<std::int32_t>& keptBy,
+                        const std::vector<OrphanChain>& orphans, WalkMarks& marks) {
+    ChainDiagnosis d;
+    FirstrecRecord ends;
+    if (!PeekFirstrec(patient, ends)) return d; // nothing can be said; the caller reports it
+    d.start = GetField(ends, chain.startField);
+    d.end = GetField(ends, chain.endField);
+    WalkLines(chain, patient, d.start, true, keptBy, marks, d.forward);
+    WalkLines(chain, patient, d.end, false, keptBy, marks, d.backward);
+    ChooseRepair(d, orphans);
+    return d;
+}
+
+} // namespace
+
+void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans) {
+    const ChainWalk& a = d.forward;
+    const ChainWalk& b = d.backward;
+    d.repair = RepairNone;
+    d.kept.clear();
+    if (d.start == 0 && d.end == 0) {
+        d.sound = true;
+        return;
+    }
+    d.sound = Whole(a) && Whole(b) && std::equal(a.lines.begin(), a.lines.end(), b.lines.rbegin(), b.lines.rend());
+    if (d.sound) {
+        d.kept = a.lines;
+        return;
+    }
+    // Which walk to keep: first one that ends normally on the line the other
+    // pointer names (its own links and the far pointer agree), then one that
+    // ends normally, then the longer. A cut at a walk's full length rebuilds
+    // the other direction's links and sets the far pointer, so it mends
+    // whatever the other walk found.
+    const bool strongA = Whole(a) && a.lines.back() == d.end;
+    const bool strongB = Whole(b) && b.lines.back() == d.start;
+    auto longerIsB = [&] { return b.lines.size() > a.lines.size(); };
+    bool useB;
+    if (strongA || strongB) useB = strongA && strongB ? longerIsB() : strongB;
+    else if (Whole(a) || Whole(b)) useB = Whole(a) && Whole(b) ? longerIsB() : Whole(b);
+    else useB = longerIsB();
+
+    const ChainWalk& kept = useB ? b : a;
+    if (kept.lines.empty()) {
+        // Nothing of the chain is the patient's: empty it, or give it the one
+        // chain nobody points to.
+        // A chain of one line nobody reaches is often a line the host has
+        // let go; one of several lines is most likely the patient's own.
+        d.repair = RepairFirstrec;
+        d.newStart = d.newEnd = 0;
+        const OrphanChain* only = nullptr;
+        int candidates = 0;
+        for (const OrphanChain& o : orphans)
+            if (o.count > 1) only = &o, ++candidates;
+        if (candidates == 1) {
+            d.newStart = only->start;
+            d.newEnd = only->end;
+        }
+        return;
+    }
+    d.repair = useB ? RepairCutFromEnd : RepairCutFromStart;
+    d.ordinal = static_cast<std::int32_t>(kept.lines.size());
+    d.kept = kept.lines;
+    if (useB) std::reverse(d.kept.begin(), d.kept.end());
+    d.newStart = d.kept.front();
+    d.newEnd = d.kept.back();
+}
+
+std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const LineChain& chain, const std::vector<std::int32_t>& wanted,
+                                                      bool everyUnsound, const std::vector<OrphanChain>& orphans) {
+    std::map<std::int32_t, ChainDiagnosis> found;
+    std::vector<std::int32_t> sorted(wanted);
+    std::sort(sorted.begin(), sorted.end());
+    const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
+    const std::int32_t present = LinesPresent(chain);
+    std::vector<std::int32_t> keptBy(static_cast<std::size_t>(present) + 1, 0);
+    WalkMarks marks;
+    marks.walkOf.assign(keptBy.size(), 0);
+    for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
+        ChainDiagnosis d = Diagnose(chain, p, keptBy, orphans, marks);
+        for (const std::int32_t r : d.kept) keptBy[static_cast<std::size_t>(r)] = p;
+        if ((everyUnsound && !d.sound) || std::binary_search(sorted.begin(), sorted.end(), p))
+            found.emplace(p, std::move(d));
+    }
+    return found;
+}
+
+ChartDiagnosis DiagnoseChart(std::int32_t patient) {
+    ChartDiagnosis d;
+    FirstrecRecord ends;
+    if (!PeekFirstrec(patient, ends)) return d;
+    d.start = GetField(ends, FirstrecField::ChartStart);
+    const std::int32_t counter = LastChartEntry;
+    if (d.start == 0) {
+        d.walk.stop = StopNoStart;
+        d.sound = true;
+        return d;
+    }
+    if (d.start < 0 || d.start > counter) {
+        d.walk.stop = StopBadStart;
+        d.walk.link = d.start;
+        d.repair = RepairFirstrec;
+        return d;
+    }
+    const std::int64_t present = FileSizeLow(hFschema) / sizeof(ChartEntry);
+    std::vector<char> seen(static_cast<std::size_t>(std::min<std::int64_t>(present, counter)) + 1, 0);
+    std::int32_t r = d.start;
+    for (;;) {
+        if (r == 0) {
+            d.walk.stop = StopEnd;
+            break;
+        }
+        d.walk.link = r;
+        if (r < 0 || r > counter) {
+            d.walk.stop = StopOutOfRange;
+            break;
+        }
+        ChartEntry entry;
+        if (r > present || !PeekEntry(r, entry)) {
+            d.walk.stop = StopUnreadable;
+            break;
+        }
+        if (seen[static_cast<std::size_t>(r)]) {
+            d.walk.stop = StopLoop;
+            break;
+        }
+        seen[static_cast<std::size_t>(r)] = 1;
+        d.walk.lines.push_back(r);
+        r = GetNextEntry(entry);
+    }
+    d.sound = d.walk.stop == StopEnd;
+    if (!d.sound) {
+        // The chart's own view from its start; Corriger cuts after the last
+        // sound entry (0 empties the chart).
+        d.repair = RepairCutFromStart;
+        d.ordinal = static_cast<std::int32_t>(d.walk.lines.size());
+    }
+    return d;
+}

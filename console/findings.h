@@ -1,0 +1,28 @@
+// What the console reports, one finding at a time, and its JSON form.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+struct Finding {
+    std::string code;           // stable, e.g. "next-out-of-range"
+    const char* severity = "error"; // "error" or "warning"
+    std::int32_t patient = 0;   // 0: no patient
+    std::int32_t record = 0;    // 0: no record
+    bool fromReport = false;    // a line of the window's report, or the console's own
+    std::string text;           // the report line (Windows-1252, without CR LF)
+    std::vector<std::pair<const char*, long long>> numbers; // further named values
+    std::vector<std::int32_t> patients; // every patient claiming the record
+    std::string file;           // the data file it is about, when not implied
+};
+
+// `text` (UTF-8) as a JSON string, quotes included.
+std::string JsonQuote(std::string_view text);
+std::string FindingJson(const Finding& finding);
+// "[ ... ]", one finding a line.
+std::string FindingsJson(const std::vector<Finding>& findings);
+// "ok" without findings, "errors" with any error, "warnings" otherwise.
+const char* FindingsStatus(const std::vector<Finding>& findings);

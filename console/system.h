@@ -1,0 +1,29 @@
+// What the console front end needs from the system besides the data files:
+// directories, paths and copies of its own files. One implementation per
+// platform, chosen at link time like the file seam.
+#pragma once
+
+#include <string>
+
+bool IsDirectory(const std::string& path);
+bool IsFile(const std::string& path);
+
+// `path` made absolute against the current directory ("" when it cannot be).
+std::string AbsolutePath(const std::string& path);
+// `directory` + separator + `name`.
+std::string JoinPath(const std::string& directory, const char* name);
+bool ChangeDirectory(const std::string& path);
+
+// A fresh directory of the program's own under the system's temporary
+// directory; "" when none can be made.
+std::string MakeWorkDirectory();
+// Removes the two files the integrity test leaves there, then the directory.
+void RemoveWorkDirectory(const std::string& directory);
+
+// Copies `from` over `to` (created or replaced); false when it cannot.
+bool CopyWholeFile(const std::string& from, const std::string& to);
+// Whether two paths name the same existing file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// Whole content of a file; false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes);

@@ -1,0 +1,84 @@
+// Directories, paths and copies on Linux.
+#include "console/system.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+bool IsDirectory(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsFile(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    char here[4096];
+    if (::getcwd(here, sizeof here) == nullptr) return std::string();
+    return JoinPath(here, path.c_str());
+}
+
+std::string JoinPath(const std::string& directory, const char* name) {
+    if (!directory.empty() && directory.back() == '/') return directory + name;
+    return directory + "/" + name;
+}
+
+bool ChangeDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
+
+std::string MakeWorkDirectory() {
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = JoinPath(base && *base ? base : "/tmp", "chkort-cli-XXXXXX");
+    if (::mkdtemp(pattern.data()) == nullptr) return std::string();
+    return pattern;
+}
+
+void RemoveWorkDirectory(const std::string& directory) {
+    for (const char* name : {"erreurfiche.txt", "testfich.txt"}) ::unlink(JoinPath(directory, name).c_str());
+    ::rmdir(directory.c_str());
+}
+
+bool CopyWholeFile(const std::string& from, const std::string& to) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) return false;
+    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (out < 0) {
+        ::close(in);
+        return false;
+    }
+    bool ok = true;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(in, buffer, sizeof buffer);
+        if (n == 0) break;
+        if (n < 0 || ::write(out, buffer, static_cast<std::size_t>(n)) != n) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(in);
+    return ::close(out) == 0 && ok;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa, sb;
+    return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&
+           sa.st_ino == sb.st_ino;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bytes.clear();
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}

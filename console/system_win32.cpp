@@ -1,0 +1,81 @@
+// Directories, paths and copies on Windows, in the ANSI code page like the
+// rest of the program.
+#include "console/system.h"
+
+#include <cstdio>
+#include <windows.h>
+
+bool IsDirectory(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsFile(const std::string& path) {
+    const DWORD a = GetFileAttributesA(path.c_str());
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    char full[MAX_PATH * 2];
+    const DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+    if (n == 0 || n >= sizeof full) return std::string();
+    return std::string(full, n);
+}
+
+std::string JoinPath(const std::string& directory, const char* name) {
+    if (!directory.empty() && (directory.back() == '\\' || directory.back() == '/')) return directory + name;
+    return directory + "\\" + name;
+}
+
+bool ChangeDirectory(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
+
+std::string MakeWorkDirectory() {
+    char base[MAX_PATH + 1];
+    const DWORD n = GetTempPathA(sizeof base, base);
+    if (n == 0 || n > MAX_PATH) return std::string();
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        char name[64];
+        std::snprintf(name, sizeof name, "chkort-cli-%lu-%u", static_cast<unsigned long>(GetCurrentProcessId()),
+                      attempt);
+        const std::string dir = JoinPath(base, name);
+        if (CreateDirectoryA(dir.c_str(), nullptr)) return dir;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return std::string();
+}
+
+void RemoveWorkDirectory(const std::string& directory) {
+    for (const char* name : {"erreurfiche.txt", "testfich.txt"}) DeleteFileA(JoinPath(directory, name).c_str());
+    RemoveDirectoryA(directory.c_str());
+}
+
+bool CopyWholeFile(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+        // No access asked: reading the identity of a file opens nothing else.
+        HANDLE h = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return false;
+        const bool ok = GetFileInformationByHandle(h, &info) != 0;
+        CloseHandle(h);
+        return ok;
+    };
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return identity(a, ia) && identity(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bytes.clear();
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}

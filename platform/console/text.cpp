@@ -1,0 +1,65 @@
+// Text conversions for the console: the program's Windows-1252 texts and the
+// system's own strings, both written out as UTF-8.
+#include "platform/console/console.h"
+
+#include <cstdint>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// Code points of 0x80..0x9F in Windows-1252; 0 where the code page has none.
+const std::uint16_t HighControls[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void AppendUtf8(std::string& out, std::uint32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+} // namespace
+
+std::string Cp1252ToUtf8(std::string_view bytes, unsigned flags) {
+    std::string out;
+    out.reserve(bytes.size() + bytes.size() / 4);
+    for (const char ch : bytes) {
+        const auto b = static_cast<unsigned char>(ch);
+        std::uint32_t c = b;
+        if (b == 0xB3 && (flags & TextSeparatorAsBar)) c = 0x2502;
+        else if (b < 0x20 && !(flags & TextKeepControls)) c = 0x2400 + b;
+        else if (b == 0x7F && !(flags & TextKeepControls)) c = 0x2421;
+        else if (b >= 0x80 && b < 0xA0) c = HighControls[b - 0x80] ? HighControls[b - 0x80] : 0xFFFD;
+        AppendUtf8(out, c);
+    }
+    return out;
+}
+
+#ifdef _WIN32
+std::string NativeToUtf8(std::string_view text) {
+    if (text.empty()) return std::string();
+    const int n = static_cast<int>(text.size());
+    const int wide = MultiByteToWideChar(CP_ACP, 0, text.data(), n, nullptr, 0);
+    if (wide <= 0) return std::string(text);
+    std::wstring w(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), n, w.data(), wide);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, out.data(), size, nullptr, nullptr);
+    return out;
+}
+#else
+std::string NativeToUtf8(std::string_view text) { return std::string(text); }
+#endif
