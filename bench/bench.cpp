@@ -20,6 +20,7 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 #include "store/datafiles.h"
+#include "store/records.h"
 #include "store/state.h"
 #include "tools/practice/generator.h"
 
@@ -68,11 +69,6 @@ bool ResetPeak() {
     return std::fclose(f) == 0 && ok;
 }
 
-std::int32_t Get32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-                                     static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 // ---------------------------------------------------------------- the bare sequence
 
 // One positioned transfer, for comparing the bare loop with the test.
@@ -101,8 +97,8 @@ struct Bare {
     }
     void Write(std::uint32_t offset, std::int32_t value) {
         if (log) log->push_back({'M', offset, true, value});
-        std::uint8_t slot[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-                                static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+        std::uint8_t slot[4];
+        StoreI32(slot, value);
         if (pwrite(map, slot, 4, static_cast<off_t>(offset)) != 4) {
             std::fprintf(stderr, "chkbench: short write in the bare sequence\n");
             std::exit(2);
@@ -113,12 +109,14 @@ struct Bare {
         std::int32_t count = 0;
         while (r >= 1 && r <= lines) {
             ++count;
-            std::uint8_t line[224], slot[4];
-            Read(clinique, 'C', static_cast<std::uint32_t>(r) * 224u - 224u, line, sizeof line);
+            ClinicalLine line;
+            std::uint8_t slot[4];
+            Read(clinique, 'C', static_cast<std::uint32_t>(r) * sizeof line.bytes - sizeof line.bytes, line.bytes,
+                 sizeof line.bytes);
             const std::uint32_t at = static_cast<std::uint32_t>(r) * 4u - 4u;
             Read(map, 'M', at, slot, 4);
-            if (Get32(slot) == 0) Write(at, p);
-            r = Get32(line + (forward ? 145 : 141));
+            if (LoadI32(slot) == 0) Write(at, p);
+            r = forward ? GetNextLine(line) : GetPrevLine(line);
             if (count > WalkLimit) return -1;
         }
         return count;
@@ -137,9 +135,11 @@ struct Bare {
         }
         visits = 0;
         for (std::int32_t p = 1; p <= patients; ++p) {
-            std::uint8_t ends[32];
-            Read(firstrec, 'F', static_cast<std::uint32_t>(p) * 32u - 32u, ends, sizeof ends);
-            const std::int32_t start = Get32(ends), end = Get32(ends + 4);
+            FirstrecRecord ends;
+            Read(firstrec, 'F', static_cast<std::uint32_t>(p) * sizeof ends.bytes - sizeof ends.bytes, ends.bytes,
+                 sizeof ends.bytes);
+            const std::int32_t start = GetField(ends, FirstrecField::ClinicalStart);
+            const std::int32_t end = GetField(ends, FirstrecField::ClinicalEnd);
             const std::int32_t forward = start >= 0 && start <= lines ? Walk(p, start, true) : 0;
             if (forward < 0) continue;
             const std::int32_t backward = end >= 0 && end <= lines ? Walk(p, end, false) : -1;
@@ -248,7 +248,7 @@ int Check(const char* dir) {
             if (!map) map = t.file;
             role = t.file == map ? 'M' : 'R';
         }
-        std::int32_t value = t.isWrite && t.bytes.size() == 4 ? Get32(t.bytes.data()) : 0;
+        const std::int32_t value = t.isWrite && t.bytes.size() == 4 ? LoadI32(t.bytes.data()) : 0;
         test.push_back({role, t.offset, t.isWrite, value});
     }
     FaultDisarm();
@@ -312,7 +312,10 @@ struct Row {
 };
 
 bool RunChild(const std::string& args, std::string& out) {
-    const std::string command = "'" + Self() + "' " + args;
+    std::string command = "'";
+    command += Self();
+    command += "' ";
+    command += args;
     std::FILE* f = popen(command.c_str(), "r");
     if (!f) return false;
     char buffer[512];
