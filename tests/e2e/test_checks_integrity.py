@@ -467,6 +467,8 @@ class IntegrityTest(E2ETestCase):
             self.assertEqual((s.texts, s.message_boxes), ([], []))
             opens = [(o.path.lower(), o.ok) for o in s.file_opens]
             self.assertEqual(opens, [("c:\\tmp\\testfich.txt", False)])
+            # Every record transfer starts with a seek: there is none.
+            self.assertEqual([c for c in s.calls if c.name == "SetFilePointer"], [])
         self.assertFalse(self.tmp.exists())
         # The same practice with c:\tmp: the box that reading gives.
         self.tmp.mkdir()
@@ -488,6 +490,7 @@ class IntegrityTest(E2ETestCase):
             self.assertEqual(digest(self.data), before)
             s = r.section("test 0")
             self.assertEqual((s.texts, s.message_boxes), ([], []))
+            self.assertEqual([c for c in s.calls if c.name in ("SetFilePointer", "WriteFile")], [])
             opens = [(o.path.lower().rsplit("\\", 1)[1], o.ok) for o in s.file_opens]
             if held == "testfich.txt":
                 # Nothing further is tried: the earlier report stays.
