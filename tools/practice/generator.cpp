@@ -615,7 +615,7 @@ void MakeClinicalLine(Stream& s, std::uint8_t* r, std::int32_t line, std::int32_
     PutTextField(s, r, C::text9, PriceText(Chance(s, 3) ? -cents : cents));
     const unsigned billed = Below(s, 100);
     r[C::billed.at] = billed < 70 ? 'F' : billed < 85 ? ' ' : billed < 93 ? 'N' : 0;
-    char design[8];
+    char design[16]; // room for any int, though the draws stay below 25
     const unsigned designDraw = Below(s, 100);
     if (designDraw < 40) std::snprintf(design, sizeof design, "  ");
     else if (designDraw < 85) std::snprintf(design, sizeof design, "%2d", Int(s, 1, 24));
