@@ -23,6 +23,8 @@ from pathlib import Path
 from harness import CHKORT, E2ETestCase, Script
 
 TITLE = ("CHKORT", "Utilitaire de ORTAVO")
+# Every wait's limit: generous, for a loaded machine, yet bounded.
+WAIT = "timeout 20000"
 FROM_START, FROM_END, ENTER = 102, 103, 1030
 PATIENT_DIALOG = "Numéro du patient"
 RED, BLACK = 0x0000FF, 0x000000
@@ -211,7 +213,7 @@ class ClinicalChart(E2ETestCase):
     def script(self, views):
         """views: (mark, command, patient, enters, boxes): the view, the
         error boxes it shows, then Enter `enters` times, each marked."""
-        s = Script().wait_window(*TITLE).idle().client()
+        s = Script(WAIT).wait_window(*TITLE).idle().client()
         for mark, command, patient, enters, boxes in views:
             s.mark(mark).command(command).fill(PATIENT_DIALOG, (1000, str(patient)))
             for _ in range(boxes):

@@ -14,6 +14,8 @@ from harness import CHKORT, E2ETestCase, Script
 from test_app_chart import LINE, Practice, digest, header, i32, read_files
 
 TITLE = ("CHKORT", "Utilitaire de ORTAVO")
+# Every wait's limit: generous, for a loaded machine, yet bounded.
+WAIT = "timeout 20000"
 PATIENT = "Numéro du patient"
 RELINK = "Correction d'un enregistrement en Fiche clinique ou en Devis"
 LINE_VIEW = "Visualisation du Fichier Clinique ou Devis"
@@ -47,7 +49,7 @@ class Dispatcher(E2ETestCase):
         self.host("14.0")
 
     def start(self):
-        return Script().wait_window(*TITLE).idle()
+        return Script(WAIT).wait_window(*TITLE).idle()
 
     def finish(self, s):
         """Runs the script to a clean end; no data file may change."""
@@ -176,7 +178,7 @@ class Dialogs(E2ETestCase):
     def test_text_limits_as_typed_and_empty_edits_at_each_opening(self):
         self.mkpractice("--patients", "12")
         before = digest(self.data)
-        s = Script().wait_window(*TITLE).idle()
+        s = Script(WAIT).wait_window(*TITLE).idle()
         typed = "1234567890AB"
         order = list(DIALOGS.items())
         for command, (title, template, limits) in order:
@@ -199,7 +201,7 @@ class Dialogs(E2ETestCase):
         attempts = [("47", "60", RANGE), ("148", "60", RANGE), ("48", "200", RANGE), ("147", "47", RANGE),
                     ("48", "", "Veuillez saisir le numéro de la nouvelle couleur."),
                     ("", "60", "Veuillez saisir le numéro de l'ancienne couleur.")]
-        s = Script().wait_window(*TITLE).idle().command(126)
+        s = Script(WAIT).wait_window(*TITLE).idle().command(126)
         for i, (old, new, message) in enumerate(attempts):
             s.mark(str(i)).dialog(COLOUR).set(1000, old).set(1001, new).click(1).box().idle()
             # Still there, with what was typed.
@@ -228,7 +230,7 @@ class Dialogs(E2ETestCase):
         p.chain(1, numbers)
         files = p.files(patients=1, counter=12400)
         Practice.write(self.data, files)
-        s = Script().timeout(20000).wait_window(*TITLE).idle().mark("relink").command(107).dialog(RELINK)
+        s = Script(WAIT).wait_window(*TITLE).idle().mark("relink").command(107).dialog(RELINK)
         for ident, value in ((1000, "1"), (1001, "1234567"), (1002, "77"), (1003, "88")):
             s.type(ident, value)
         s.get(1001).click(1).wait_closed().idle()

@@ -11,6 +11,8 @@ import unittest
 from harness import CHKORT, DRIVER, E2ETestCase, Script
 
 TITLE = ("CHKORT", "Utilitaire de ORTAVO")
+# Every wait's limit: generous, for a loaded machine, yet bounded.
+WAIT = "timeout 20000"
 DATA_FILES = ["param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "identite"]
 REFUSED = ("Attention ! Ce module est destiné pour la version de ORTAVO  V13.XX, V14.XX, V15.XX et V16.XX\n"
            "Vous ne devez pas l'utiliser dans les versions antérieures.")
@@ -21,7 +23,7 @@ class HostGuard(E2ETestCase):
     program = CHKORT
 
     def refused(self, cwd="c:\\ortavo\\data", host_path="c:\\ortavo\\ortavo.exe"):
-        r = self.run_script(Script().box().wait_exit(), cwd=cwd).check()
+        r = self.run_script(Script(WAIT).box().wait_exit(), cwd=cwd).check()
         # One information box, without owner, and nothing else: no window
         # (its creation would open the files and make the font), exit code 0.
         box, = r.message_boxes
@@ -37,7 +39,7 @@ class HostGuard(E2ETestCase):
         return r
 
     def accepted(self, cwd="c:\\ortavo\\data", host_path="c:\\ortavo\\ortavo.exe"):
-        r = self.run_script(Script().wait_window(*TITLE).idle().no_box(200).close().wait_exit(), cwd=cwd).check()
+        r = self.run_script(Script(WAIT).wait_window(*TITLE).idle().no_box(200).close().wait_exit(), cwd=cwd).check()
         self.assertEqual((r.message_boxes, r.exit_code), ([], 0))
         self.assertEqual(self.version_paths(r), [host_path])
         self.assertEqual([o.path for o in r.file_opens], [cwd + "\\" + name for name in DATA_FILES])
@@ -103,7 +105,7 @@ class MissingDataFiles(E2ETestCase):
         data = self.ortavo / "Cabinet Dupont"
         self.mkpractice("--patients", "4", "--damage", "missing:param", into=data)
         cwd = "c:\\ortavo\\Cabinet Dupont"
-        r = self.run_script(Script().box().box().box().box().box().wait_window(*TITLE).idle().no_box(300)
+        r = self.run_script(Script(WAIT).box().box().box().box().box().wait_window(*TITLE).idle().no_box(300)
                             .close().wait_exit(), cwd=cwd).check()
         self.assertEqual(r.exit_code, 0)
         opened, = r.file_opens
@@ -122,7 +124,7 @@ class MissingDataFiles(E2ETestCase):
     def test_without_clinique_identite_is_never_tried(self):
         self.mkpractice("--patients", "4", "--damage", "missing:clinique")
         cwd = "c:\\ortavo\\data"
-        r = self.run_script(Script().box().wait_window(*TITLE).idle()
+        r = self.run_script(Script(WAIT).box().wait_window(*TITLE).idle()
                             # A view then fails at the first clinical line,
                             # once, and ends.
                             .mark("view").command(102).fill("Numéro du patient", (1000, "1")).box().idle()
