@@ -105,24 +105,28 @@ class FirstrecCorrection(RepairCase):
         m = self.start_practice(f)
         s = Script().wait_window(*MAIN_TITLE).idle()
         # Patient 9's record is cut short: the box, and the dialog stays
-        # open with what was typed; Corriger again gives the box again; a
-        # patient that can be read then goes through and closes it.
+        # open with what was typed; Corriger again gives the box again;
+        # Annuler closes it.
         s.mark("short").command(CMD_FIRSTREC_CLINICAL).dialog(CLINIQUE).set(1000, "9").set(1001, "4").set(1002, "5")
-        s.click(1).box().get(1000).get(1001).get(1002).click(1).box().set(1000, "3").click(1).wait_closed().idle()
-        # Patient 10 lies wholly beyond the file; Annuler then closes.
+        s.click(1).box().get(1000).get(1001).get(1002).click(1).box().click(2).wait_closed().idle()
+        # Patient 10 lies wholly beyond the file; a patient that can be read
+        # then goes through and closes the dialog.
         s.mark("beyond").command(CMD_FIRSTREC_CHART).dialog(SCHEMA).set(1000, "10").set(1001, "2")
-        s.click(1).box().get(1000).click(2).wait_closed().idle()
+        s.click(1).box().get(1000).set(1000, "3").click(1).wait_closed().idle()
         s.close().wait_exit()
         r = self.run_script(s).check()
 
         self.assertFalse(m.correct_firstrec(CLINICAL, 9, 4, 5))
         self.assertFalse(m.correct_firstrec(CLINICAL, 9, 4, 5))
-        self.assertTrue(m.correct_firstrec(CLINICAL, 3, 4, 5))
         short = self.assertSection(r, "short", m)
         self.assertFalse(m.correct_firstrec(CHART, 10, 2))
+        self.assertTrue(m.correct_firstrec(CHART, 3, 2))
         beyond = self.assertSection(r, "beyond", m)
         self.assertFilesAsModel(m)
         self.assertEqual(len(m.files["firstrec"]), 8 * FIRSTREC_SIZE + 20)
+        # Each Corriger read the short record, and nothing was written.
+        self.assertEqual([(t.file, t.offset, t.write) for t in short.transfers],
+                         [("firstrec", 8 * FIRSTREC_SIZE, False)] * 2)
         main = self.main_window(r)
         self.assertEqual(self.boxes(short, main), [("Erreur", "FIRSTREC", "main")] * 2)
         self.assertEqual(self.boxes(beyond, main), [("Erreur", "FIRSTREC", "main")])
@@ -131,7 +135,7 @@ class FirstrecCorrection(RepairCase):
         shown = [(b.caption, b.text, b.owner, b.icon, b.buttons) for b in r.boxes_shown]
         self.assertEqual(shown, [("FIRSTREC", "Erreur", "main", False, "1")] * 3)
         self.assertEqual(r.read_texts, ["9", "4", "5", "10"])
-        self.assertEqual((i32(m.ends(3), CLINICAL_START), i32(m.ends(3), CLINICAL_END)), (4, 5))
+        self.assertEqual(i32(m.ends(3), CHART_START), 2)
 
 
 if __name__ == "__main__":
