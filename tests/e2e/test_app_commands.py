@@ -26,6 +26,7 @@ INVALID = "Numéro du patient non valide."
 RANGE = "La valuer doit être comprise entre 48 à 147."
 CORRECT, PRINT = 113, 114
 GREY = 0x3  # MF_GRAYED | MF_DISABLED, by command
+PATCOPY = 0x00F00021
 
 # Every command that goes through the dispatcher: its dialog's title, its
 # template's name as the program asks for it, and its edits' text limits.
@@ -124,7 +125,7 @@ class Dispatcher(E2ETestCase):
             section = r.section(str(command))
             # The window cleared, then the dialog, owned by it.
             clear, = [c for c in section.calls if c.name == "PatBlt"]
-            self.assertEqual([clear.sint(i) for i in range(1, 5)], [0, 0, 800, 600])
+            self.assertEqual([clear.sint(i) for i in range(1, 5)] + [clear.int(5)], [0, 0, 800, 600, PATCOPY])
             dialog, = [c for c in section.calls if c.name == "DialogBoxParamA"]
             self.assertEqual((dialog.str(1), dialog.int(2)), (template.encode(), self.window))
             self.assertLess(section.calls.index(clear), section.calls.index(dialog))
@@ -135,6 +136,34 @@ class Dispatcher(E2ETestCase):
         cut = r.section("cut cancelled")
         self.assertEqual([c.str(1) for c in cut.calls if c.name == "DialogBoxParamA"], [b"Ligne"])
         self.assertEqual(int(cut.texts[0].raw[:4]), int(first_page[-1]) + 1)
+
+    def test_commands_and_keys_that_do_nothing(self):
+        self.mkpractice("--patients", "12", "--lines", "500")
+        idle = [("Sortir", 124), ("accounting line", 118), ("accounting file", 119), ("an unused id", 101),
+                ("Escape", "escape"), ("Up", "up"), ("Down", "down"), ("Left", "left"), ("Right", "right"),
+                ("F1", "f1"), ("F10", "f10"), ("F11", "f11"), ("F12", "f12"), ("superscript two", "\xb2")]
+        s = self.view(self.start().mark("view"), 102, 1)
+        for mark, what in idle:
+            s.mark(mark)
+            if isinstance(what, int):
+                s.command(what)
+            elif what == "\xb2":
+                s.char(what)
+            else:
+                s.key(what)
+            s.idle()
+        # The view is where it was: Enter shows its second page.
+        s.mark("Enter").key("enter").idle()
+        # "Supprimer Lien compta en Clinique" ends the view: Enter then does
+        # nothing.
+        s.mark("unlink").command(125).idle().key("enter").idle()
+        r = self.finish(s)
+        for mark, what in idle:
+            self.quiet(r.section(mark), mark)
+            self.assertEqual(r.section(mark).transfers, [], mark)
+        first, second = r.section("view").texts, r.section("Enter").texts
+        self.assertEqual(int(second[0].raw[:4]), int(first[-1].raw[:4]) + 1)
+        self.quiet(r.section("unlink"), "unlink")
 
     def test_corriger_and_imprimer_only_on_a_patient_view(self):
         self.mkpractice("--patients", "12")
