@@ -84,6 +84,8 @@ RELAY_INCLUDE = [
     # and end, the context and the font released.
     "comdlg32.PrintDlgA", "gdi32.GetDeviceCaps", "user32.EnableWindow", "user32.SetFocus",
     "user32.DestroyWindow", "gdi32.DeleteDC", "gdi32.DeleteObject",
+    # The order in which the data files are closed.
+    "kernel32.CloseHandle",
 ]
 TRACED_PROGRAMS = ["chkort.exe", "standin.exe"]
 

@@ -17,6 +17,15 @@ DATA_FILES = ["param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "
 REFUSED = ("Attention ! Ce module est destiné pour la version de ORTAVO  V13.XX, V14.XX, V15.XX et V16.XX\n"
            "Vous ne devez pas l'utiliser dans les versions antérieures.")
 MB_ICONINFORMATION = 0x40
+CLOSING_ORDER = ["Fschema", "param", "firstrec", "lastrec", "estime", "clinique", "identite"]
+# CreateFontA's fourteen arguments for the screen font.
+SCREEN_FONT = (-13, 0, 0, 0, 400, 0, 0, 0, 0, 3, 2, 1, 31, b"OrtText")
+
+
+def closed_files(r):
+    """The data files closed, by name, in order."""
+    paths = {o.handle & 0xFFFFFFFF: o.path for o in r.file_opens if o.ok}
+    return [paths[c.int(0)].rsplit("\\", 1)[1] for c in r.calls if c.name == "CloseHandle" and c.int(0) in paths]
 
 
 class HostGuard(E2ETestCase):
@@ -44,6 +53,17 @@ class HostGuard(E2ETestCase):
         self.assertEqual(self.version_paths(r), [host_path])
         self.assertEqual([o.path for o in r.file_opens], [cwd + "\\" + name for name in DATA_FILES])
         self.assertTrue(all(o.ok for o in r.file_opens))
+        # The four counters, read once each in the order patients, clinical
+        # lines, quote lines, chart entries.
+        self.assertEqual([(t.offset, t.write) for t in r.transfers if t.file == "lastrec"],
+                         [(0, False), (48, False), (32, False), (112, False)])
+        font, = [c for c in r.calls if c.name == "CreateFontA"]
+        self.assertEqual(tuple(font.sint(i) for i in range(13)) + (font.str(13),), SCREEN_FONT)
+        # At the end: every file closed in its order, the font deleted, quit.
+        self.assertEqual(closed_files(r), CLOSING_ORDER)
+        ends = [c for c in r.calls if c.name in ("CloseHandle", "DeleteObject", "PostQuitMessage")]
+        self.assertEqual([c.name for c in ends[-2:]], ["DeleteObject", "PostQuitMessage"])
+        self.assertEqual(ends[-2].int(0), font.retval & 0xFFFFFFFF)
         return r
 
     @staticmethod
@@ -120,6 +140,7 @@ class MissingDataFiles(E2ETestCase):
         self.assertEqual([(b.caption, b.text, b.icon, b.buttons) for b in r.boxes_shown],
                          [(m.caption, "Erreur", False, "1") for m in r.message_boxes])
         self.assertEqual([b.owner for b in r.boxes_shown][1:], ["none"] * 4)
+        self.assertEqual(closed_files(r), [])
 
     def test_without_clinique_identite_is_never_tried(self):
         self.mkpractice("--patients", "4", "--damage", "missing:clinique")
@@ -138,6 +159,7 @@ class MissingDataFiles(E2ETestCase):
                           (window, "Erreur", "CLINIQUE", 0)])
         view = r.section("view")
         self.assertEqual([t.raw[:10] for t in view.texts], [b"DEBUTACTE:"])
+        self.assertEqual(closed_files(r), [name for name in CLOSING_ORDER if name in DATA_FILES[:5]])
 
 
 if __name__ == "__main__":
