@@ -230,6 +230,14 @@ class ClinicalChart(E2ETestCase):
         # Views only read: every data file as it was, and not one write.
         self.assertEqual(digest(self.data), before)
         self.assertEqual([t for t in r.transfers if t.write], [])
+        # Every paint selects the screen font first, and puts the previous
+        # one back before it ends.
+        font, = [c.retval & 0xFFFFFFFF for c in r.calls if c.name == "CreateFontA"]
+        starts = [i for i, c in enumerate(r.calls) if c.name == "BeginPaint"] + [len(r.calls)]
+        for begin, end in zip(starts, starts[1:]):
+            selected = [c for c in r.calls[begin:end] if c.name == "SelectObject"]
+            self.assertEqual(selected[0].int(1), font)
+            self.assertEqual(selected[-1].int(1), selected[0].retval & 0xFFFFFFFF)
         client, = [e for e in r.events if e.kind == "client"]
         self.window = r.windows[0].hwnd
         # The line advance is the font's; taken from the first view (header
