@@ -69,3 +69,9 @@ bench: deps
 	@test -f build/bench/build.ninja || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build/bench --target chkbench -j $(JOBS)
 	build/bench/bench/chkbench build/bench/practices
+
+# The release package: chkort.exe (64-bit and 32-bit), chkort-cli.exe and the
+# technicians' guide, in build/dist/chkort-<version>.zip.
+.PHONY: dist
+dist: win64 win32
+	python3 dist/package.py --win64 build/win64 --win32 build/win32 --out build/dist
