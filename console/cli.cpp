@@ -206,7 +206,8 @@ int Parse(int argc, char** argv, CliOptions& o) {
     return -1;
 }
 
-// An output file must not be one of the practice's data files.
+// An output file must not be one of the practice's data files, and must be
+// writable before a long test runs rather than after.
 bool OutputIsSafe(const std::string& path) {
     if (path.empty()) return true;
     for (const char* name : ProtectedFiles) {
@@ -216,6 +217,12 @@ bool OutputIsSafe(const std::string& path) {
             return false;
         }
     }
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    if (!f) {
+        Refuse("impossible d'écrire %s\n", NativeToUtf8(path).c_str());
+        return false;
+    }
+    std::fclose(f);
     return true;
 }
 
@@ -246,7 +253,6 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         Refuse("impossible d'entrer dans le dossier %s\n", shown.c_str());
         return false;
     }
-    if (!OutputIsSafe(options.report) || !OutputIsSafe(options.map)) return false;
 
     DataFilesReadOnly = true;
     for (const char* name : files) {
@@ -273,6 +279,10 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         // The box has said which record; the counters cannot be trusted.
         Refuse("les compteurs de lastrec ne peuvent pas être lus (fichier de %lu octets, 128 au moins)\n",
                static_cast<unsigned long>(FileSizeLow(hLastrec)));
+        ClosePractice();
+        return false;
+    }
+    if (!OutputIsSafe(options.report) || !OutputIsSafe(options.map)) {
         ClosePractice();
         return false;
     }

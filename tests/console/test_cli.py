@@ -241,6 +241,9 @@ class Commands(Practices):
                 self.assertRefused(r, "%s est un fichier de données du cabinet" % (target / name))
         self.assertRefused(cli("test", "clinique", target, "--report", "same", "--map", "same"),
                            "le rapport et la carte ne peuvent pas être le même fichier")
+        # Said before the test runs, not after.
+        self.assertRefused(cli("test", "clinique", target, "--map", self.root / "no" / "such" / "map"),
+                           "impossible d'écrire %s" % (self.root / "no" / "such" / "map"))
         self.assertEqual(read_files(target), before)
 
 

@@ -114,6 +114,19 @@ class ConsoleAndWindow(E2ETestCase):
                     self.assertEqual(((self.tmp / "cli-report").read_bytes(), (self.tmp / "cli-map").read_bytes()),
                                      window)
                     compared += 1
+        # Without clinique the window opens the files before it only, and its
+        # quote test runs all the same; so does the console's.
+        for p in self.data.iterdir():
+            p.unlink()
+        self.mkpractice("--patients", "8", "--damage", "missing:clinique", "--damage", "uneven:estime:3")
+        model = Model(read_files(self.data), CMD_TEST_ESTIME)
+        self.window_test(CMD_TEST_ESTIME, len(model.boxes), start_boxes=1)
+        window = (self.tmp / "erreurfiche.txt").read_bytes()
+        self.assertIn(b"Erreur lignes", window)
+        r = self.native("test", "devis", self.data, "--report", self.run_dir / "native-report")
+        self.assertEqual(((self.run_dir / "native-report").read_bytes(), r.returncode), (window, 1))
+        r = self.wine("test", "devis", "c:\\ortavo\\data", "--report", "c:\\tmp\\cli-report")
+        self.assertEqual(((self.tmp / "cli-report").read_bytes(), r.returncode), (window, 1))
         self.assertEqual(compared, 4)
 
     # -- the views
