@@ -10,7 +10,7 @@
 // \t \xNN, so any Windows-1252 byte can be written in an ASCII script; bytes
 // of the script itself are taken as they are (Windows-1252).
 //
-//   timeout MS                  limit of every later wait (default 5000)
+//   timeout MS                  limit of every later wait (default 20000)
 //   start EXE [DIR]             CreateProcess, current directory DIR
 //   wait-window CLASS [TITLE]   wait for the program's top-level window; it
 //                               becomes the main window ("*" matches any)
@@ -74,7 +74,8 @@ PROCESS_INFORMATION Program{};
 bool ProgramStarted = false;
 HWND MainWindow = nullptr;
 HWND CurrentDialog = nullptr;
-DWORD WaitLimit = 5000;
+// Generous: a wait that succeeds ends at once, and a busy machine is slow.
+DWORD WaitLimit = 20000;
 std::string FailReason;
 
 // ------------------------------------------------------------------ output
