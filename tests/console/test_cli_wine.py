@@ -53,6 +53,21 @@ SAMPLES = {
 }
 
 
+def walk(files, chain, patient):
+    """A patient's chain forward from its start, and back from its end."""
+    name, size, prev, nxt, start_at, end_at = {"clinique": ("clinique", 224, 141, 145, 0, 4),
+                                               "devis": ("estime", 86, 67, 71, 8, 12)}[chain]
+    lines, firstrec = files[name], files["firstrec"]
+    out = []
+    for at, link in ((start_at, nxt), (end_at, prev)):
+        r, seen = int.from_bytes(firstrec[32 * (patient - 1) + at:][:4], "little", signed=True), []
+        while r >= 1 and len(seen) <= 6000:
+            seen.append(r)
+            r = int.from_bytes(lines[size * (r - 1) + link:][:4], "little", signed=True)
+        out.append(seen)
+    return out[0], out[1][::-1]
+
+
 def read_files(directory):
     return {p.name: p.read_bytes() for p in Path(directory).iterdir() if p.is_file()}
 
@@ -199,6 +214,15 @@ class ConsoleAndWindow(E2ETestCase):
             self.assertEqual((t.returncode, t.stdout), (0, b""), t.stderr)
         d = self.native("diagnose", "all", self.data)
         self.assertEqual((d.returncode, d.stdout.decode()), (0, "Aucun patient à réparer.\n"))
+        # Not just sound: each chain is whole again, line for line as in the
+        # same practice left undamaged.
+        sound = self.run_dir / "sound"
+        self.mkpractice(*each_kind(), "--sound", into=sound)
+        mended, before = read_files(self.data), read_files(sound)
+        for patient, chain, _ in repairs:
+            with self.subTest(patient=patient, chain=chain):
+                self.assertEqual(walk(mended, chain, patient), walk(before, chain, patient))
+                self.assertGreater(len(walk(mended, chain, patient)[0]), 1)
 
     # -- the Windows console build
 
