@@ -65,9 +65,14 @@ def read_files(directory):
     return {p.name: p.read_bytes() for p in Path(directory).iterdir()}
 
 
+# The work directories the program makes when no output file is named go
+# under this test's own temporary directory, not the system's.
+WORK = {}
+
+
 def cli(*args, cwd=None, stderr=subprocess.PIPE):
     return subprocess.run([str(CLI), *map(str, args)], stdout=subprocess.PIPE, stderr=stderr, cwd=cwd,
-                          timeout=TIMEOUT, stdin=subprocess.DEVNULL)
+                          timeout=TIMEOUT, stdin=subprocess.DEVNULL, env=dict(os.environ, **WORK))
 
 
 # ---------------------------------------------------------------- a model of the chains
@@ -121,6 +126,8 @@ class Practices(unittest.TestCase):
             if not needed.exists():
                 raise unittest.SkipTest("%s is not built" % needed)
         cls.root = Path(tempfile.mkdtemp(prefix="chkort-cli-test-"))
+        (cls.root / "work").mkdir()
+        WORK["TMPDIR"] = str(cls.root / "work")
         cls.manifests = {}
         cls.make("sound", "--patients", "30", "--variant", "3")
         cls.make("kinds", *each_kind_damages(), "--damage", "truncate:estime:28")
@@ -281,7 +288,7 @@ class Reports(Practices):
         report = Path(re.search(r"chkort-cli: rapport : (.*)", err).group(1))
         owners = Path(re.search(r"chkort-cli: carte des propriétaires : (.*)", err).group(1))
         self.assertEqual(report.parent, owners.parent)
-        self.assertNotEqual(report.parent, self.practice("together"))
+        self.assertEqual(report.parent.parent, Path(WORK["TMPDIR"]))
         model = Model(read_files(self.practice("together")), CMD_TEST_CLINIQUE)
         self.assertEqual((report.read_bytes(), owners.read_bytes()), (model.report, model.owner_map))
         lines = model.report.count(b"\n")
@@ -289,9 +296,9 @@ class Reports(Practices):
         shutil.rmtree(report.parent)
         # Both files given: nothing is left behind.
         out = Path(tempfile.mkdtemp(dir=self.root))
-        work = set(Path(tempfile.gettempdir()).glob("chkort-cli-*"))
+        work = set(Path(WORK["TMPDIR"]).iterdir())
         r = cli("test", "devis", self.practice("sound"), "--report", out / "r", "--map", out / "m")
-        self.assertEqual(set(Path(tempfile.gettempdir()).glob("chkort-cli-*")), work)
+        self.assertEqual(set(Path(WORK["TMPDIR"]).iterdir()), work)
         self.assertEqual(r.stderr.decode(), "chkort-cli: estime : aucune erreur dans le rapport\n")
 
 
@@ -521,7 +528,7 @@ class Progress(Practices):
         """Runs with stderr on a pseudo-terminal; returns (status, stdout, what the terminal got)."""
         master, slave = pty.openpty()
         proc = subprocess.Popen([str(CLI), *map(str, args)], stdout=subprocess.PIPE, stderr=slave,
-                                stdin=subprocess.DEVNULL)
+                                stdin=subprocess.DEVNULL, env=dict(os.environ, **WORK))
         os.close(slave)
         seen = b""
         deadline = time.monotonic() + TIMEOUT

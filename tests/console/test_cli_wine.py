@@ -7,6 +7,7 @@ build keeps its exit statuses, its UTF-8 output and its hands off the data."""
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 import unittest
@@ -92,8 +93,17 @@ class ConsoleAndWindow(E2ETestCase):
         """chkort-cli.exe in the session's prefix, on this test's c:\\ortavo."""
         SESSION.start()
         SESSION.layout(self.run_dir)
+        self.addCleanup(self.forget_work_directories)
         return subprocess.run(["wine", str(CLI_EXE), *map(str, args)], env=SESSION.env(), stdout=subprocess.PIPE,
                               stderr=subprocess.PIPE, timeout=TIMEOUT, stdin=subprocess.DEVNULL)
+
+    @staticmethod
+    def forget_work_directories():
+        """What chkort-cli.exe left in the prefix's temporary directory when
+        no output file was named."""
+        if SESSION.slot is not None:
+            for work in SESSION.prefix.glob("drive_c/users/*/[Tt]emp/chkort-cli-*"):
+                shutil.rmtree(work, ignore_errors=True)
 
     def window_test(self, command, boxes, start_boxes=0):
         s = Script().timeout(30000)
