@@ -36,16 +36,20 @@ class Plan:
         self.steps.append((mark, None, None))
         return mark
 
-    def cut(self, kind, patient, text, forward=True, mark=None):
+    def cut(self, kind, patient, text, forward=True, mark=None, boxes=0):
         """Views the chain, then Corriger with `text` typed in LIGNE."""
         self.view(kind, patient, forward)
-        return self.correct(kind, patient, text, forward, mark)
+        return self.correct(kind, patient, text, forward, mark, boxes)
 
-    def correct(self, kind, patient, text, forward=True, mark=None):
-        """Corriger on the view on screen."""
+    def correct(self, kind, patient, text, forward=True, mark=None, boxes=0):
+        """Corriger on the view on screen; `boxes` message boxes are expected
+        (and closed) after LIGNE."""
         mark = mark or "cut %s %d %s %r" % (kind.name, patient, forward, text)
         n = typed_number(text)
-        self.script.mark(mark).command(CMD_CORRECT).fill(LIGNE, (1000, text)).idle()
+        self.script.mark(mark).command(CMD_CORRECT).fill(LIGNE, (1000, text))
+        for _ in range(boxes):
+            self.script.box()
+        self.script.idle()
         if kind is CHART:
             op = lambda: self.model.cut_chart(patient, n)
         else:
@@ -66,9 +70,10 @@ class Cuts(RepairCase):
 
     def test_cuts_on_a_generated_practice(self):
         damages = ["long:clinique:3:70", "loop:clinique:5", "loop:estime:6", "start-high:estime:7",
-                   "next-high:clinique:8", "uneven:estime:9", "loop:Fschema:10", "start-negative:clinique:11"]
+                   "next-high:clinique:8", "uneven:estime:9", "loop:Fschema:10", "start-negative:clinique:11",
+                   "long:clinique:13:40", "truncate:clinique:13"]
         damaged = {(d.split(":")[1], int(d.split(":")[2])) for d in damages}
-        args = ["--patients", "16"]
+        args = ["--patients", "20"]
         for d in damages:
             args += ["--damage", d]
         m = self.start_practice(None, *args)
@@ -87,8 +92,7 @@ class Cuts(RepairCase):
         no_quotes = [p for p in range(1, m.last_patient + 1) if i32(m.ends(p), QUOTE_START) == 0]
         self.assertTrue(len(clinical) >= 3 and len(quotes) >= 3 and len(chart) >= 2 and no_quotes,
                         (clinical, quotes, chart, no_quotes))
-        long_chain = m.chain(CLINICAL, 3)
-        self.assertEqual(len(long_chain), 70)
+        self.assertEqual(len(m.chain(CLINICAL, 3)), 70)
 
         plan = Plan(self, m)
         s = plan.script
@@ -122,9 +126,17 @@ class Cuts(RepairCase):
         plan.cut(QUOTES, no_quotes[0], "1")
         plan.cut(CLINICAL, 8, "50")
 
+        # Patient 13's fortieth and last line is cut short by the end of
+        # the file: a cut there reads it, shows the box and writes nothing;
+        # the view, whose first page did not reach that line, is redrawn.
+        self.assertEqual((len(m.files["clinique"]) // 224, len(m.chain(CLINICAL, 13)),
+                          i32(m.record(CLINICAL, m.chain(CLINICAL, 13)[-1]), C_NEXT)),
+                         (m.last_clinical - 1, 39, m.last_clinical))
+        short = plan.cut(CLINICAL, 13, "40", boxes=1)
+
         # A view longer than a page: Annuler and a negative number change
         # nothing and draw nothing; the next pages go on numbering.
-        plan.view(CLINICAL, 3)
+        long_view = plan.view(CLINICAL, 3)
         s.mark("annuler").command(CMD_CORRECT).fill(LIGNE, (1000, "12"), button=2).idle()
         s.mark("page 2").command(ACC_CONTINUE).idle()
         s.mark("negative").command(CMD_CORRECT).fill(LIGNE, (1000, "-4")).idle()
@@ -137,7 +149,7 @@ class Cuts(RepairCase):
         r = self.run_script(s).check()
         # The pages of the long view before its cut, as the model draws them.
         _, lines = m.view(CLINICAL, 3)
-        first = r.section(plan.steps[-6][0]).texts[1:]
+        first = r.section(long_view).texts[1:]
         page2, page3 = r.section("page 2").texts, r.section("page 3").texts
         self.assertTrue(20 <= len(first) < 40 and len(page2) >= 20, (len(first), len(page2)))
         self.assertEqual([t.raw for t in first + page2 + page3], [line for line, _ in lines])
@@ -146,6 +158,11 @@ class Cuts(RepairCase):
             self.assertNothingHappened(r, mark)
         plan.check(r)
         self.assertEqual(len(m.chain(CLINICAL, 3)), 40)
+        self.assertEqual(self.boxes(r.section(short), self.main_window(r)), [("Erreur", "CLINIQUE", "main")])
+        # The cut walked the chain up to the short line (the redraw's reads
+        # follow).
+        self.assertEqual([t.offset for t in r.section(short).transfers if t.file == "clinique"][:40],
+                         [(n - 1) * 224 for n in m.chain(CLINICAL, 13) + [m.last_clinical]])
         self.assertFilesAsModel(m)
         self.assertEqual(r.exit_code, 0)
 

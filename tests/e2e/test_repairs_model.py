@@ -222,13 +222,16 @@ class Model:
 
     def chain(self, kind, patient, forward=True, most=100000):
         """The record numbers of a patient's chain as a walk meets them,
-        ending at a link out of 1..counter (or after `most` lines)."""
+        ending at a link out of 1..counter, before a record the file does
+        not hold whole, or after `most` lines."""
         ends = self.ends(patient)
         r = i32(ends, kind.start if forward else kind.end)
         out = []
         while 1 <= r <= self.limit(kind) and len(out) < most:
-            out.append(r)
             rec = self.record(kind, r)
+            if len(rec) < kind.size:
+                break
+            out.append(r)
             r = i32(rec, kind.next if forward else kind.prev)
         return out
 
