@@ -147,6 +147,11 @@ class FieldEdits(RepairCase):
                          [("Information", RESET, "none", False)])
         self.assertEqual([(b.caption, b.text, b.owner) for b in r.section(refused[0]).boxes_shown],
                          [("Message", "Numéro du patient non valide.", "main")])
+        # After the reset's box the window is invalidated (and stays blank);
+        # a refused number invalidates nothing.
+        order = lambda mark: [c.name for c in r.section(mark).calls if c.name in ("MessageBoxA", "InvalidateRect")]
+        self.assertEqual([order(reset)] + [order(mark) for mark in refused],
+                         [["MessageBoxA", "InvalidateRect"]] + [["MessageBoxA"]] * 3)
         # Only the balance of patient 5 changed in identite.
         at = 4 * IDENTITE_SIZE + BALANCE
         changed = [i for i in range(len(identite)) if identite[i] != m.files["identite"][i]]
