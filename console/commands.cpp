@@ -197,5 +197,16 @@ int RunShow(const CliOptions& o) {
         ConsoleSay(stderr, "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible\n");
         return ExitFindings;
     }
+    // A walk that ends normally leaves a link of 0 or one out of the file;
+    // one still inside it was cut by the bound, on a chain that never ends.
+    const std::int32_t counter = o.target == "clinical" ? LastClinicalLine
+                                 : o.target == "quotes" ? LastQuoteLine
+                                                        : LastChartEntry;
+    if (CurrentLine >= 1 && CurrentLine <= counter) {
+        ConsoleSay(stderr, "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée après %ld lignes, "
+                           "autant que le fichier en compte\n",
+                   static_cast<long>(counter));
+        return ExitFindings;
+    }
     return ExitClean;
 }

@@ -502,11 +502,15 @@ class Views(Practices):
         self.assertEqual(r.returncode, 1)
         self.assertEqual(r.stderr.decode().splitlines(),
                          ["chkort-cli: Erreur : CLINIQUE", "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible"])
-        # A looping chain ends after as many lines as the file has.
+        # A looping chain ends after as many lines as the file has, and says so.
+        count = Model(read_files(self.practice("together")), CMD_TEST_CLINIQUE).count
         r = cli("show", "clinical", "7", self.practice("together"))
-        self.assertEqual(r.returncode, 0)
-        lines = r.stdout.decode().splitlines()
-        self.assertEqual(len(lines) - 1, Model(read_files(self.practice("together")), CMD_TEST_CLINIQUE).count)
+        self.assertEqual(r.returncode, 1)
+        self.assertEqual(len(r.stdout.decode().splitlines()) - 1, count)
+        self.assertEqual(r.stderr.decode(), "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée "
+                                            "après %d lignes, autant que le fichier en compte\n" % count)
+        # From its other end the same chain is sound.
+        self.assertEqual(cli("show", "clinical", "7", "--from-end", self.practice("together")).returncode, 0)
 
     def test_control_bytes_become_visible(self):
         target = self.copy("sound")
