@@ -253,6 +253,15 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         Refuse("impossible d'entrer dans le dossier %s\n", shown.c_str());
         return false;
     }
+    // The data files are opened by their full path, built in 256 characters
+    // as the window builds it.
+    char here[256];
+    if (!WorkingDirectory(here, sizeof here)) {
+        Refuse("le chemin complet du dossier %s dépasse 255 caractères : copiez les fichiers plus près de la "
+               "racine\n",
+               shown.c_str());
+        return false;
+    }
 
     DataFilesReadOnly = true;
     for (const char* name : files) {

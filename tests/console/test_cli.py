@@ -229,6 +229,9 @@ class Commands(Practices):
         for patient in ("0", "31"):
             self.assertRefused(cli("show", "quotes", patient, sound), "patient inconnu : %s (le cabinet compte 30 patients)" % patient)
             self.assertRefused(cli("diagnose", "1,%s" % patient, sound), "patient inconnu : %s" % patient)
+        deep = self.root / "/".join(["d" * 60] * 5)
+        deep.mkdir(parents=True)
+        self.assertRefused(cli("sizes", deep), "le chemin complet du dossier %s dépasse 255 caractères" % deep)
         # The directory defaults to the current one.
         r = cli("show", "chart", "2", cwd=sound)
         self.assertEqual((r.returncode, r.stdout), (0, cli("show", "chart", "2", sound).stdout))
