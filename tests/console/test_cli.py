@@ -24,6 +24,8 @@ BUILD = Path(os.environ.get("CLI_NATIVE_BUILD", HERE.parent.parent / "build" / "
 CLI = BUILD / "console" / "chkort-cli"
 MKPRACTICE = BUILD / "tools" / "mkpractice"
 
+# Modules of other directories are imported, never compiled into them.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE.parent / "e2e"))
 from test_checks_integrity import CMD_TEST_CLINIQUE, CMD_TEST_ESTIME, Model  # noqa: E402
 

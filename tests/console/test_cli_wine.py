@@ -14,6 +14,8 @@ import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
+# Modules of other directories are imported, never compiled into them.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE.parent / "e2e"))
 
 from harness import BUILD, CHKORT, NATIVE_BUILD, SESSION, E2ETestCase, Script  # noqa: E402

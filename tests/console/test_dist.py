@@ -13,6 +13,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 ROOT = HERE.parent.parent
+# Modules of other directories are imported, never compiled into them.
+sys.dont_write_bytecode = True
 sys.path.insert(0, str(ROOT / "dist"))
 
 import package  # noqa: E402
