@@ -13,6 +13,19 @@
 
 namespace {
 
+// Whole content of a file (the same on both systems); false when it cannot be read.
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return false;
+    bytes.clear();
+    char buffer[65536];
+    std::size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
+    const bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
 // The integrity test draws "%8ld/%9ld" at y = 10 while it builds the owner
 // map, then at y = 40 for each patient: the bar follows them.
 void FollowProgress(void*, int, int y, const char* bytes, int length) {

@@ -24,6 +24,3 @@ void RemoveWorkDirectory(const std::string& directory);
 bool CopyWholeFile(const std::string& from, const std::string& to);
 // Whether two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
-
-// Whole content of a file; false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes);

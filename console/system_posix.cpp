@@ -1,7 +1,6 @@
 // Directories, paths and copies on Linux.
 #include "console/system.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -71,14 +70,3 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bytes.clear();
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}

@@ -8,8 +8,7 @@ model's lines of the new chain."""
 
 import unittest
 
-from harness import Script
-from test_repairs_model import (ACC_CONTINUE, CHART, CLINICAL, CMD_CLINICAL_FROM_END, CMD_CLINICAL_FROM_START,
+from test_repairs_model import (Scenario, ACC_CONTINUE, CHART, CLINICAL, CMD_CLINICAL_FROM_END, CMD_CLINICAL_FROM_START,
                                 CMD_CORRECT, CMD_DENTAL_CHART, CMD_QUOTES_FROM_END, CMD_QUOTES_FROM_START, E_NEXT,
                                 E_PREV, F_NEXT, LIGNE, MAIN_TITLE, NUMERO, QUOTE_END, QUOTE_START, QUOTES, C_NEXT,
                                 C_PREV, CLINICAL_END, CLINICAL_START, CHART_START, RepairCase, handmade, i32, link,
@@ -20,15 +19,9 @@ VIEW_COMMANDS = {(CLINICAL, True): CMD_CLINICAL_FROM_START, (CLINICAL, False): C
                  (CHART, True): CMD_DENTAL_CHART}
 
 
-class Plan:
-    """A scenario of views and cuts, and the model's account of it, kept in
-    step: each step is written into the script and remembered, so the
-    checks run through the model in the same order as the program."""
-
-    def __init__(self, test, model):
-        self.test, self.model = test, model
-        self.script = Script().wait_window(*MAIN_TITLE).idle()
-        self.steps = []  # (mark, model operation or None, redrawn view or None)
+class Plan(Scenario):
+    """A scenario of views and cuts; each step is (mark, model operation or
+    None, redrawn view or None)."""
 
     def view(self, kind, patient, forward=True):
         mark = "view %s %d %s #%d" % (kind.name, patient, forward, len(self.steps))

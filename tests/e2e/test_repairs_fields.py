@@ -8,8 +8,7 @@ the model's."""
 
 import unittest
 
-from harness import Script
-from test_repairs_model import (BALANCE, CLINICAL, CMD_CHANGE_COLOUR, CMD_CHANGE_DESIGN, CMD_CHANGE_USER, CMD_RESET_BALANCE,
+from test_repairs_model import (Scenario, BALANCE, CLINICAL, CMD_CHANGE_COLOUR, CMD_CHANGE_DESIGN, CMD_CHANGE_USER, CMD_RESET_BALANCE,
                                 COLORCHANGE, C_COLOUR, C_COLOUR2, IDENTITE_SIZE, MAIN_TITLE, NUMDESIGN, NUMERO,
                                 NUMUSER, RepairCase, handmade, typed_number)
 
@@ -19,13 +18,8 @@ NO_NEW = "Veuillez saisir le numéro de la nouvelle couleur."
 RESET = "Le solde du patient est initialisé. Veuillez remettre le solde manuellement."
 
 
-class Edits:
-    """The commands of a scenario, in the script and in the model's order."""
-
-    def __init__(self, test, model):
-        self.test, self.model = test, model
-        self.script = Script().wait_window(*MAIN_TITLE).idle()
-        self.steps = []
+class Edits(Scenario):
+    """The field edits of a scenario, each checked with what it draws."""
 
     def _mark(self, what):
         mark = "%s #%d" % (what, len(self.steps))

@@ -11,7 +11,7 @@ with the model's."""
 import unittest
 
 from harness import Script
-from test_repairs_model import (CHART, CHART_START, CLINICAL, CLINICAL_END, CLINICAL_START, CLINIQUE,
+from test_repairs_model import (Scenario, CHART, CHART_START, CLINICAL, CLINICAL_END, CLINICAL_START, CLINIQUE,
                                 CMD_FIRSTREC_CHART, CMD_FIRSTREC_CLINICAL, CMD_FIRSTREC_QUOTES, DEVIS,
                                 FIRSTREC_SIZE, MAIN_TITLE, QUOTE_END, QUOTE_START, QUOTES, SCHEMA, RepairCase,
                                 handmade, i32, typed_number)
@@ -20,13 +20,8 @@ DIALOGS = {CLINICAL: (CMD_FIRSTREC_CLINICAL, CLINIQUE), QUOTES: (CMD_FIRSTREC_QU
            CHART: (CMD_FIRSTREC_CHART, SCHEMA)}
 
 
-class Corrections:
-    """The commands of a scenario, in the script and in the model's order."""
-
-    def __init__(self, test, model):
-        self.test, self.model = test, model
-        self.script = Script().wait_window(*MAIN_TITLE).idle()
-        self.steps = []
+class Corrections(Scenario):
+    """The first-record corrections of a scenario."""
 
     def correct(self, kind, *texts, cancel=False):
         """Opens the dialog of `kind`, types the texts (patient, start and,
@@ -39,15 +34,6 @@ class Corrections:
         op = None if cancel else (lambda: self.test.assertTrue(self.model.correct_firstrec(kind, *numbers[:3])))
         self.steps.append((mark, op))
         return mark
-
-    def check(self, result):
-        for mark, op in self.steps:
-            if op:
-                op()
-            section = self.test.assertSection(result, mark, self.model)
-            with self.test.subTest(section=mark, drawn=True):
-                self.test.assertEqual(section.texts, [])
-                self.test.assertEqual([c for c in section.calls if c.name == "InvalidateRect"], [])
 
 
 class FirstrecCorrection(RepairCase):

@@ -16,7 +16,7 @@ import random
 import struct
 import unittest
 
-from harness import CHKORT, E2ETestCase, to_bytes
+from harness import CHKORT, E2ETestCase, Script, to_bytes
 
 # The files of a data directory: the seven the program opens, and the two
 # only the size test opens. Every one of them is compared after a run.
@@ -537,6 +537,28 @@ def set_ends(files, kind, patient, start, end=None):
 
 
 # ---------------------------------------------------------------- the tests' base
+
+class Scenario:
+    """The commands of a scenario, in the script and in the model's order:
+    each step is written into the script under a mark and remembered with
+    what the model does for it, so the checks follow the program's order."""
+
+    def __init__(self, test, model):
+        self.test, self.model = test, model
+        self.script = Script().wait_window(*MAIN_TITLE).idle()
+        self.steps = []
+
+    def check(self, result):
+        """Each step as the model says, and nothing drawn or redrawn after
+        it: the command ends with mode and patient back at 0."""
+        for mark, op in self.steps:
+            if op:
+                op()
+            section = self.test.assertSection(result, mark, self.model)
+            with self.test.subTest(section=mark, drawn=True):
+                self.test.assertEqual(section.texts, [])
+                self.test.assertEqual([c for c in section.calls if c.name == "InvalidateRect"], [])
+
 
 class RepairCase(E2ETestCase):
     """chkort.exe on a practice; comparisons of what a scenario did with

@@ -9,21 +9,15 @@ and boxes with the model's; nothing is drawn afterwards."""
 
 import unittest
 
-from harness import Script
-from test_repairs_model import (CHANGERECORD, CLINICAL, CLINICAL_START, CMD_RELINK_CLINICAL, CMD_RELINK_QUOTE,
+from test_repairs_model import (Scenario, CHANGERECORD, CLINICAL, CLINICAL_START, CMD_RELINK_CLINICAL, CMD_RELINK_QUOTE,
                                 C_NEXT, C_PREV, FIRSTREC_SIZE, MAIN_TITLE, QUOTES, RepairCase, handmade, i32, link,
                                 set_ends, typed_number)
 
 COMMANDS = {CLINICAL: CMD_RELINK_CLINICAL, QUOTES: CMD_RELINK_QUOTE}
 
 
-class Relinks:
-    """The commands of a scenario, in the script and in the model's order."""
-
-    def __init__(self, test, model):
-        self.test, self.model = test, model
-        self.script = Script().wait_window(*MAIN_TITLE).idle()
-        self.steps = []
+class Relinks(Scenario):
+    """The relinkings of a scenario."""
 
     def relink(self, kind, patient, ordinal, following, preceding, box=False, cancel=False):
         """Types the four values (as texts) and presses Corriger (or
@@ -43,16 +37,6 @@ class Relinks:
         op = None if cancel else (lambda: self.model.relink(kind, *values))
         self.steps.append((mark, op))
         return mark
-
-    def check(self, result):
-        for mark, op in self.steps:
-            if op:
-                op()
-            section = self.test.assertSection(result, mark, self.model)
-            with self.test.subTest(section=mark, drawn=True):
-                # Mode and patient go back to 0: nothing to redraw.
-                self.test.assertEqual(section.texts, [])
-                self.test.assertEqual([c for c in section.calls if c.name == "InvalidateRect"], [])
 
 
 class Relink(RepairCase):

@@ -1,6 +1,6 @@
 // The integrity test's report and owner map, compared whole, and the size
 // test's verdicts.
-#include "tests/unit/fixture.h"
+#include "tests/unit/reports_fixture.h"
 #include "tests/unit/mini_practice.h"
 #include "tests/unit/standins.h"
 
@@ -32,18 +32,8 @@ std::string Suivant(long p) { return Line("Erreur suivant -> N\xB0 patient = %8l
 std::string Precedent(long p) { return Line("Erreur Precedent -> N\xB0 patient = %8ld", p); }
 std::string Counts(long p) { return Line("Erreur lignes diff\xE9rentes d\xE9" "but-fin -> N\xB0 patient = %8ld", p); }
 
-class IntegrityTest : public PracticeTest {
+class IntegrityTest : public ReportsInTmpTest {
 protected:
-    void SetUp() override {
-        PracticeTest::SetUp();
-        std::filesystem::create_directories(dir / "tmp");
-        reports = (dir / "tmp").string();
-        ReportDirectory = reports.c_str();
-    }
-    void TearDown() override {
-        ReportDirectory = "c:\\tmp";
-        PracticeTest::TearDown();
-    }
     // Runs the test of `command` and returns the report.
     std::string Run(unsigned command) {
         ResetRecording();
@@ -66,7 +56,6 @@ protected:
             if (it->kind == RecordedText) return it->bytes.find("base de donn") != std::string::npos ? &*it : nullptr;
         return nullptr;
     }
-    std::string reports;
 };
 
 TEST_F(IntegrityTest, ASoundPracticeGivesAnEmptyReportAndTheGreenVerdict) {

@@ -1,7 +1,7 @@
 // Every menu command that reads or writes data files, with each of its
 // transfers made short in turn, on one practice with something of every
 // kind in it. Ends with one table: command, transfers swept, all behaved.
-#include "tests/unit/fixture.h"
+#include "tests/unit/reports_fixture.h"
 #include "tests/unit/mini_practice.h"
 #include "tests/unit/standins.h"
 #include "tests/unit/sweep.h"
@@ -46,20 +46,7 @@ struct Command {
     AfterFailure after;
 };
 
-class CommandSweep : public PracticeTest {
-protected:
-    void SetUp() override {
-        PracticeTest::SetUp();
-        std::filesystem::create_directories(dir / "tmp");
-        reports = (dir / "tmp").string();
-        ReportDirectory = reports.c_str();
-    }
-    void TearDown() override {
-        ReportDirectory = "c:\\tmp";
-        PracticeTest::TearDown();
-    }
-    std::string reports;
-};
+class CommandSweep : public ReportsInTmpTest {};
 
 TEST_F(CommandSweep, EveryCommandMeetsEveryShortTransfer) {
     const DialogAnswer patient2{DialogNumero, true, {"2"}};
