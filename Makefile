@@ -10,7 +10,7 @@ JOBS     ?= $(shell nproc)
 FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps $(BUILDS) fuzz-build fuzz fuzz-smoke test demo clean
+.PHONY: all deps $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-smoke test demo clean
 
 all: $(BUILDS)
 
@@ -37,20 +37,29 @@ fuzz-build: deps
 	@test -f build/fuzz/build.ninja || cmake --preset fuzz >/dev/null
 	cmake --build --preset fuzz -j $(JOBS)
 
-# Each fuzzer for FUZZ_SECONDS, keeping its corpus in build/fuzz/corpus.
-fuzz: fuzz-build
+# The starting inputs: practices from the generator, sound and damaged, in
+# build/fuzz/practices (made again each time; read, never written, by the
+# fuzzers, which keep what they find in build/fuzz/corpus).
+fuzz-practices: fuzz-build
+	@rm -rf build/fuzz/practices
+	build/fuzz/tests/fuzz/fuzz_corpus build/fuzz/practices
+
+# Each fuzzer for FUZZ_SECONDS.
+fuzz: fuzz-practices
 	@for f in $(FUZZERS); do \
 	  mkdir -p build/fuzz/corpus/$$f; \
 	  echo "== $$f, $(FUZZ_SECONDS) s"; \
 	  build/fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
-	    -print_final_stats=1 build/fuzz/corpus/$$f 2>&1 | grep -E 'stat::number_of_executed_units|DONE|ERROR|SUMMARY|fuzz check' || exit 1; \
+	    -print_final_stats=1 build/fuzz/corpus/$$f build/fuzz/practices/$$f 2>&1 \
+	    | grep -E 'stat::number_of_executed_units|DONE|ERROR|SUMMARY|fuzz check' || exit 1; \
 	done
 
 # A short run of every fuzzer, part of the tests.
-fuzz-smoke: fuzz-build
+fuzz-smoke: fuzz-practices
 	@for f in $(FUZZERS); do \
 	  mkdir -p build/fuzz/corpus/$$f; \
-	  build/fuzz/tests/fuzz/$$f -max_total_time=8 -timeout=10 -rss_limit_mb=2048 build/fuzz/corpus/$$f \
+	  build/fuzz/tests/fuzz/$$f -max_total_time=8 -timeout=10 -rss_limit_mb=2048 \
+	    build/fuzz/corpus/$$f build/fuzz/practices/$$f \
 	    >build/fuzz/$$f.log 2>&1 || { tail -30 build/fuzz/$$f.log; echo "$$f found a fault"; exit 1; }; \
 	  echo "$$f: $$(grep -o 'DONE.*' build/fuzz/$$f.log)"; \
 	done
