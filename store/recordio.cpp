@@ -1,5 +1,7 @@
 #include "store/recordio.h"
 
+#include <climits>
+
 const RecordFile LastrecFile{"LASTREC", &hLastrec, sizeof(LastrecRecord)};
 const RecordFile FirstrecFile{"FIRSTREC", &hFirstrec, sizeof(FirstrecRecord)};
 const RecordFile IdentiteFile{"IDENTITE", &hIdentite, sizeof(IdentiteRecord)};
@@ -23,6 +25,11 @@ bool Report(const RecordFile& file) {
 
 std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number) {
     return static_cast<std::uint32_t>(number) * file.recordSize - file.recordSize;
+}
+
+std::int32_t RecordsInFile(const RecordFile& file) {
+    const std::uint32_t records = FileSizeLow(*file.handle) / file.recordSize;
+    return records > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(records);
 }
 
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {

@@ -30,6 +30,11 @@ extern const RecordFile FschemaFile;  // "FSCHEMA"
 // Byte offset of 1-based record `number`: (number - 1) x size, modulo 2^32.
 std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number);
 
+// Whole records in the file, from its size (the low 32 bits, like every
+// offset here). No walk of distinct records can be longer, whatever lastrec
+// claims.
+std::int32_t RecordsInFile(const RecordFile& file);
+
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record);
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record);
 

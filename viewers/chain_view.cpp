@@ -55,6 +55,7 @@ void DrawHeader(SurfaceRef surface, int y, const ChainView& view, std::int32_t s
 void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {
     const PageGeometry page = PageFor(surface, printing);
     const std::int32_t counter = *view.chain.counter;
+    PrintedWalk printed = printing ? StartPrintedWalk(*view.chain.file, counter) : PrintedWalk{};
     const bool forward = CurrentMode == view.forwardMode;
     int y = page.top;
 
@@ -74,9 +75,7 @@ void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {
 
     while (CurrentLine >= 1) {
         if (CurrentLine > counter) return; // a link out of the file ends the walk silently
-        // On paper a chain that loops back on itself would print without
-        // end; a sound chain cannot hold more lines than the file has.
-        if (printing && LineOrdinal >= counter) return;
+        if (printing && !PrintedWalkGoesOn(printed, CurrentLine)) return;
         ++LineOrdinal;
         ChainLine line;
         if (!ReadChainLine(view.chain, CurrentLine, line)) {

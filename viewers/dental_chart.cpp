@@ -44,11 +44,10 @@ void PaintDentalChart(SurfaceRef surface, int printing) {
         y += page.advance;
     }
 
-    // Entries drawn on paper in this job; bounds a chain that loops back.
-    std::int32_t printed = 0;
+    PrintedWalk printed = printing ? StartPrintedWalk(FschemaFile, LastChartEntry) : PrintedWalk{};
     while (CurrentLine >= 1) {
         if (CurrentLine > LastChartEntry) return;
-        if (printing && printed++ >= LastChartEntry) return;
+        if (printing && !PrintedWalkGoesOn(printed, CurrentLine)) return;
         ChartEntry entry;
         if (!ReadChartEntry(CurrentLine, entry)) {
             EndViewAfterFailure();

@@ -1,6 +1,8 @@
 #include "store/state.h"
 #include "viewers/views.h"
 
+#include <algorithm>
+
 PageGeometry PageFor(SurfaceRef surface, int printing) {
     PageGeometry page;
     page.advance = LineAdvance(surface);
@@ -15,6 +17,18 @@ bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_
     SelectFontInto(surface, PrintFont);
     StartPrintedPage(surface);
     y = 50;
+    return true;
+}
+
+PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter) {
+    return PrintedWalk{counter, std::min(counter, RecordsInFile(file))};
+}
+
+bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next) {
+    const bool inFile = next <= walk.inFile;
+    if (walk.printed >= walk.counter || (inFile && walk.printedInFile >= walk.inFile)) return false;
+    ++walk.printed;
+    walk.printedInFile += inFile;
     return true;
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "store/recordio.h"
 
 #include <cstdint>
 
@@ -37,6 +38,21 @@ bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_
 
 // The red header at (20, y); the text colour is black again afterwards.
 void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length);
+
+// On paper a chain that links back on itself would print without end. A
+// printed walk ends once the line it comes to must be one it has printed
+// already, by counting: every line it visits is numbered 1..counter, so after
+// `counter` lines the next is a repeat; and lines 1..inFile are the records
+// the file really holds, which a damaged counter can exceed by far (a loop
+// would then print thousands of pages). A line beyond the file is still read,
+// so that its failure is reported as on the screen.
+struct PrintedWalk {
+    std::int32_t counter, inFile;
+    std::int32_t printed = 0, printedInFile = 0;
+};
+PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter);
+// Counts line `next` (1..counter) as printed; false when it must be a repeat.
+bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next);
 
 // After a record could not be read, the view ends: later paints draw nothing
 // until a new command, so that the repaint which closing the error box itself

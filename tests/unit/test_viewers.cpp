@@ -263,20 +263,27 @@ TEST_F(Views, APrintedChainThatFillsItsLastPageEndsThere) {
     EXPECT_EQ(ChainLines(RecordedPrinter).size(), 9u);
 }
 
+// Also when lastrec, damaged, promises far more lines than the files have:
+// the loop would otherwise print page after page up to that count.
 TEST_F(Views, APrintedLoopStopsAtTheNumberOfLinesTheFileCanHold) {
-    MiniPractice m(1, 5, 5, 5);
-    m.ClinicalChain(1, {1, 2, 3});
-    L::PutInt(m.Clinical(3), L::clinique::next, 1);
-    m.QuoteChain(1, {4, 5});
-    L::PutInt(m.Quote(5), L::estime::next, 4);
-    m.ChartChain(1, {2, 3});
-    L::PutInt(m.Entry(3), L::fschema::next, 2);
-    OpenPractice(m);
-    for (std::int32_t mode : {ModeClinicalFromStart, ModeQuotesFromStart, ModeDentalChart}) {
-        View(mode, 1);
-        ResetRecording();
-        PrintViewFromStart(RecordedPrinter);
-        EXPECT_EQ(RecordedTexts().size(), 6u) << "header and five lines, mode " << mode;
+    for (std::int32_t counter : {5, 30000}) {
+        MiniPractice m(1, 5, 5, 5);
+        m.ClinicalChain(1, {1, 2, 3});
+        L::PutInt(m.Clinical(3), L::clinique::next, 1);
+        m.QuoteChain(1, {4, 5});
+        L::PutInt(m.Quote(5), L::estime::next, 4);
+        m.ChartChain(1, {2, 3});
+        L::PutInt(m.Entry(3), L::fschema::next, 2);
+        for (std::size_t c : {L::lastrec::clinicalLines, L::lastrec::quoteLines, L::lastrec::chartEntries})
+            L::PutInt(m.lastrec.data() + c * L::lastrec::size, L::lastrec::counter, counter);
+        OpenPractice(m);
+        ASSERT_EQ(LastClinicalLine, counter);
+        for (std::int32_t mode : {ModeClinicalFromStart, ModeQuotesFromStart, ModeDentalChart}) {
+            View(mode, 1);
+            ResetRecording();
+            PrintViewFromStart(RecordedPrinter);
+            EXPECT_EQ(RecordedTexts().size(), 6u) << "header and five lines, mode " << mode << ", counter " << counter;
+        }
     }
 }
 
