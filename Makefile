@@ -3,14 +3,14 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev cups printer-driver-cups-pdf poppler-utils
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
 FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-smoke test demo clean
+.PHONY: all deps $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-coverage fuzz-smoke test demo clean
 
 all: $(BUILDS)
 
@@ -52,6 +52,27 @@ fuzz: fuzz-practices
 	  build/fuzz/tests/fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	    -print_final_stats=1 build/fuzz/corpus/$$f build/fuzz/practices/$$f 2>&1 \
 	    | grep -E 'stat::number_of_executed_units|DONE|ERROR|SUMMARY|fuzz check' || exit 1; \
+	done
+
+# Source coverage that the fuzzers' inputs (what `make fuzz` kept, and the
+# generated practices) reach in the code each fuzzer aims at.
+fuzz-coverage: fuzz-practices
+	@test -f build/fuzz-coverage/build.ninja || cmake --preset fuzz-coverage >/dev/null
+	cmake --build --preset fuzz-coverage -j $(JOBS)
+	@for f in $(FUZZERS); do \
+	  case $$f in \
+	    fuzz_format) aim="store/format.cpp";; \
+	    fuzz_views) aim="viewers";; \
+	    fuzz_integrity) aim="checks/integrity.cpp";; \
+	    fuzz_repairs) aim="repairs";; \
+	  esac; \
+	  mkdir -p build/fuzz/corpus/$$f; \
+	  LLVM_PROFILE_FILE=build/fuzz-coverage/$$f.profraw build/fuzz-coverage/tests/fuzz/$$f -runs=0 \
+	    build/fuzz/corpus/$$f build/fuzz/practices/$$f >build/fuzz-coverage/$$f.log 2>&1 || exit 1; \
+	  llvm-profdata merge -o build/fuzz-coverage/$$f.profdata build/fuzz-coverage/$$f.profraw || exit 1; \
+	  llvm-cov report build/fuzz-coverage/tests/fuzz/$$f -instr-profile=build/fuzz-coverage/$$f.profdata $$aim \
+	    | awk -v f=$$f -v n=$$(find build/fuzz/corpus/$$f build/fuzz/practices/$$f -type f | wc -l) -v aim="$$aim" \
+	      '/^TOTAL/ { printf "%s: %d inputs; lines %d/%d (%s), branches %d/%d (%s) of %s\n", f, n, $$8-$$9, $$8, $$10, $$11-$$12, $$11, $$13, aim }'; \
 	done
 
 # A short run of every fuzzer, part of the tests.

@@ -134,7 +134,8 @@ void WriteInput(const fs::path& path, const Bytes& bytes) {
     ++written;
 }
 
-// The formatters' input: two ordinals, then one clinical and one quote record.
+// The formatters' input: two ordinals, one clinical and one quote record,
+// then a number as typed in a dialog.
 void WriteFormatInputs(const fs::path& dir, const std::string& name, const practice::Practice& p) {
     const auto& clinique = practice::FileOf(p, DataFile::Clinique);
     const auto& estime = practice::FileOf(p, DataFile::Estime);
@@ -147,6 +148,8 @@ void WriteFormatInputs(const fs::path& dir, const std::string& name, const pract
                   clinique.begin() + static_cast<std::ptrdiff_t>((i + 1) * sizeof(ClinicalLine)));
         in.insert(in.end(), estime.begin() + static_cast<std::ptrdiff_t>(i * sizeof(QuoteLine)),
                   estime.begin() + static_cast<std::ptrdiff_t>((i + 1) * sizeof(QuoteLine)));
+        const std::string typed = " " + std::to_string(i + 1);
+        in.insert(in.end(), typed.begin(), typed.end());
         WriteInput(dir / (name + "-" + std::to_string(i + 1)), in);
     }
 }

@@ -1,10 +1,15 @@
 // Any record bytes and any ordinals through both line formatters: the lines
-// stay within their bounds and end with a separator.
+// stay within their bounds and end with a separator. Then any typed text
+// through the dialogs' number reading, against the C library's.
 #include "store/format.h"
 #include "store/state.h"
 #include "tests/fuzz/fuzz_practice.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
@@ -27,5 +32,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     n = std::strlen(out);
     FuzzCheck(n >= 9 && n <= 110, "quote line length");
     FuzzCheck(out[n - 1] == ColumnSeparator, "quote line ends with a separator");
+
+    // What an edit control of the dialogs can hold, up to its first NUL.
+    std::string typed;
+    while (in.at < in.size && typed.size() < 40) {
+        const char c = static_cast<char>(in.Byte());
+        if (c == 0) break;
+        typed += c;
+    }
+    const long long wide = std::strtoll(typed.c_str(), nullptr, 10);
+    FuzzCheck(TextToNumber(typed.c_str()) == std::clamp<long long>(wide, INT_MIN, INT_MAX),
+              "a typed number reads as the C library reads it, held within 32 bits");
     return 0;
 }
