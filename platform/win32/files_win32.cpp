@@ -55,8 +55,11 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
 
 std::uint32_t FileSizeLow(FileHandle file) {
     if (file == 0) return 0;
+    // All ones is also the low half of a file of 4 GiB - 1 (or 8 GiB - 1...);
+    // only the error code tells a failure from such a size.
+    SetLastError(NO_ERROR);
     const DWORD size = GetFileSize(Native(file), nullptr);
-    return size == INVALID_FILE_SIZE ? 0 : size;
+    return size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : size;
 }
 
 bool WorkingDirectory(char* buffer, std::size_t capacity) {

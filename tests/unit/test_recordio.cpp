@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 
 namespace {
@@ -226,29 +227,165 @@ TEST_F(RecordIo, AnyRecordNumberIsSafe) {
     EXPECT_FALSE(ReadFirstrec(f));
 }
 
-// Offsets from 2 GiB up are positions, not negative seeks: line 10,000,000
-// of a sparse clinique file lies at 2,239,999,776.
-TEST_F(RecordIo, LinesBeyondTwoGibibytesAreReachable) {
-    namespace fs = std::filesystem;
+// ---------------------------------------------------------------- beyond 2 GiB
+
+// Offsets are (number - 1) x size in 32-bit unsigned arithmetic: from 2 GiB
+// up they are positions, not negative seeks, and past 4 GiB they come round
+// to the start of the file. The values are worked out by hand.
+TEST_F(RecordIo, OffsetsAreTakenModuloFourGibibytes) {
+    struct Case {
+        const RecordFile* file;
+        std::int32_t number;
+        std::uint32_t offset;
+    };
+    const Case cases[] = {
+        {&CliniqueFile, 9'586'981, 2'147'483'520u},  // 2^31 - 128: the line that spans 2 GiB
+        {&CliniqueFile, 9'586'982, 2'147'483'744u},  // the first line wholly past 2^31
+        {&CliniqueFile, 10'000'000, 2'239'999'776u},
+        {&CliniqueFile, 19'173'961, 4'294'967'040u}, // 2^32 - 256
+        {&CliniqueFile, 19'173'962, 4'294'967'264u}, // 2^32 - 32, though 224 x N has wrapped
+        {&CliniqueFile, 19'173'963, 192u},           // 2^32 + 192
+        {&CliniqueFile, INT_MAX, 4'294'966'848u},    // 224 x (2^31 - 2) = 112 x 2^32 - 448
+        {&EstimeFile, 24'970'741, 2'147'483'640u},   // spans 2 GiB
+        {&EstimeFile, 49'941'481, 4'294'967'280u},   // spans 4 GiB
+        {&EstimeFile, 49'941'482, 70u},
+        {&FschemaFile, 33'554'433, 2'147'483'648u},  // exactly 2^31
+        {&FschemaFile, 67'108'865, 0u},              // exactly 2^32: entry 1's place
+        {&FirstrecFile, 67'108'865, 2'147'483'648u},
+        {&FirstrecFile, 134'217'729, 0u},
+        {&IdentiteFile, 1'512'313, 2'147'483'040u},  // spans 2 GiB
+        {&IdentiteFile, 3'024'627, 1'624u},          // 1420 x 3,024,626 - 2^32
+    };
+    for (const Case& c : cases) EXPECT_EQ(RecordOffset(*c.file, c.number), c.offset) << c.file->caption << " " << c.number;
+}
+
+// Numbers whose offsets come round past 4 GiB read and write the records at
+// the offsets they come round to, in a file of twelve records: the operations
+// seek where the arithmetic says, on every file layer.
+TEST_F(RecordIo, WrappedOffsetsReachTheStartOfTheFile) {
+    ClinicalLine c{};
+    ASSERT_TRUE(ReadCliniqueLine(19'173'963, c));
+    EXPECT_EQ(BytesOf(c), Slice("clinique", 192, 224));
+    QuoteLine q{};
+    ASSERT_TRUE(ReadEstimeLine(49'941'482, q));
+    EXPECT_EQ(BytesOf(q), Slice("estime", 70, 86));
+    ChartEntry e{};
+    ASSERT_TRUE(ReadChartEntry(67'108'865, e));
+    EXPECT_EQ(BytesOf(e), Slice("Fschema", 0, 64));
+    FirstrecRecord f{};
+    CurrentPatient = 134'217'729;
+    ASSERT_TRUE(ReadFirstrec(f));
+    EXPECT_EQ(BytesOf(f), Slice("firstrec", 0, 32));
+    IdentiteRecord id{};
+    CurrentPatient = 3'024'627;
+    ASSERT_TRUE(ReadIdentite(id));
+    EXPECT_EQ(BytesOf(id), Slice("identite", 1624, 1420));
+
+    L::Bytes expected = Get("clinique");
+    const L::Bytes record = Pattern(44, 224);
+    std::copy(record.begin(), record.end(), expected.begin() + 192);
+    std::memcpy(c.bytes, record.data(), 224);
+    ASSERT_TRUE(WriteCliniqueLine(19'173'963, c));
+    EXPECT_EQ(Get("clinique"), expected);
+    EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+class LargeRecordFile : public RecordIo {
+protected:
+    // Makes a data file `size` bytes long without writing the bytes: sparse
+    // where the filesystem allows it. The set is closed meanwhile. False (and
+    // the reason) when the filesystem cannot hold such a file.
+    bool Stretch(const std::string& name, std::uint64_t size, std::string& why) {
+        CloseDataFileSet();
+        std::error_code error;
+        std::filesystem::resize_file(dir / name, size, error);
+        why = error.message();
+        if (error) return false;
+        return OpenDataFileSet(MainWindow);
+    }
+    // Bytes at a 64-bit position, read and written by the test's own streams.
+    L::Bytes At(const std::string& name, std::uint64_t offset, std::size_t n) const {
+        std::ifstream f(PathOf(name), std::ios::binary);
+        f.seekg(static_cast<std::streamoff>(offset));
+        L::Bytes b(n);
+        f.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(n));
+        b.resize(static_cast<std::size_t>(f.gcount()));
+        return b;
+    }
+    void PutAt(const std::string& name, std::uint64_t offset, const L::Bytes& bytes) {
+        std::fstream f(PathOf(name), std::ios::binary | std::ios::in | std::ios::out);
+        f.seekp(static_cast<std::streamoff>(offset));
+        f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        ASSERT_TRUE(f.good()) << name << " at " << offset;
+    }
+    void TearDown() override {
+        CloseDataFileSet();
+        std::error_code ignored;
+        std::filesystem::resize_file(dir / "clinique", 0, ignored);
+        RecordIo::TearDown();
+    }
+};
+
+// Line 10,000,000 of a clinique file of that many lines lies at 2,239,999,776.
+TEST_F(LargeRecordFile, LinesBeyondTwoGibibytesAreReachable) {
     constexpr std::int32_t far = 10'000'000;
     constexpr std::uint64_t offset = 224ull * (far - 1);
-    CloseDataFileSet();
-    std::error_code error;
-    fs::resize_file(dir / "clinique", offset + 224, error);
-    if (error) GTEST_SKIP() << "no sparse file of 2.2 GB here: " << error.message();
-    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    std::string why;
+    if (!Stretch("clinique", offset + 224, why)) GTEST_SKIP() << "no sparse file of 2.2 GB here: " << why;
 
-    ClinicalLine written;
-    const L::Bytes pattern = Pattern(50, 224);
-    std::memcpy(written.bytes, pattern.data(), 224);
-    ASSERT_TRUE(WriteCliniqueLine(far, written));
-    ClinicalLine read{};
-    ASSERT_TRUE(ReadCliniqueLine(far, read));
-    EXPECT_EQ(BytesOf(read), pattern);
+    const L::Bytes placed = Pattern(50, 224);
+    PutAt("clinique", offset - 224, placed); // line 9,999,999
+    ClinicalLine line;
+    ASSERT_TRUE(ReadCliniqueLine(far - 1, line));
+    EXPECT_EQ(BytesOf(line), placed);
+
+    const L::Bytes pattern = Pattern(51, 224);
+    std::memcpy(line.bytes, pattern.data(), 224);
+    ASSERT_TRUE(WriteCliniqueLine(far, line));
+    EXPECT_EQ(At("clinique", offset, 224), pattern);
+    EXPECT_EQ(At("clinique", offset - 224, 224), placed);
     EXPECT_EQ(FileSizeLow(hClinique), static_cast<std::uint32_t>(offset + 224));
     EXPECT_TRUE(RecordedBoxes().empty());
-    CloseDataFileSet();
-    fs::resize_file(dir / "clinique", 0, error);
+}
+
+// A file of 19,173,962 lines: its last line spans the 4 GiB mark, and the
+// next number comes round to offset 192.
+TEST_F(LargeRecordFile, TheLineAcrossFourGibibytes) {
+    constexpr std::int32_t last = 19'173'962;
+    constexpr std::uint64_t offset = 4'294'967'264ull; // 2^32 - 32
+    std::string why;
+    if (!Stretch("clinique", offset + 224, why)) GTEST_SKIP() << "no sparse file of 4.3 GB here: " << why;
+    EXPECT_EQ(FileSizeLow(hClinique), 192u); // the low 32 bits of 2^32 + 192
+
+    const L::Bytes head = At("clinique", 0, 12 * 224);
+    const L::Bytes pattern = Pattern(52, 224);
+    ClinicalLine line;
+    std::memcpy(line.bytes, pattern.data(), 224);
+    ASSERT_TRUE(WriteCliniqueLine(last, line));
+    EXPECT_EQ(At("clinique", offset, 224), pattern);
+    EXPECT_EQ(At("clinique", 0, 12 * 224), head) << "nothing written at the start of the file";
+    ClinicalLine back{};
+    ASSERT_TRUE(ReadCliniqueLine(last, back));
+    EXPECT_EQ(BytesOf(back), pattern);
+    ASSERT_TRUE(ReadCliniqueLine(last + 1, back));
+    EXPECT_EQ(BytesOf(back), L::Bytes(head.begin() + 192, head.begin() + 192 + 224));
+    EXPECT_TRUE(RecordedBoxes().empty());
+}
+
+// The size is the low 32 bits of the file's length, whatever they are: the
+// size test compares them with the counters in 32-bit arithmetic.
+TEST_F(LargeRecordFile, SizeIsTheLowThirtyTwoBitsOfTheLength) {
+    const std::pair<std::uint64_t, std::uint32_t> cases[] = {
+        {2'240'000'000ull, 2'240'000'000u},
+        {4'294'967'295ull, 4'294'967'295u}, // all ones is a size like any other
+        {4'294'967'296ull, 0u},
+        {4'294'967'296ull + 224, 224u},
+    };
+    for (const auto& [length, low] : cases) {
+        std::string why;
+        if (!Stretch("clinique", length, why)) GTEST_SKIP() << "no sparse file of " << length << " bytes here: " << why;
+        EXPECT_EQ(FileSizeLow(hClinique), low) << length;
+    }
 }
 
 // Links and ends are taken at the offsets of the layouts, and a link change
