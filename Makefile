@@ -7,7 +7,7 @@ PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb 
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
-FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs
+FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs fuzz_console
 FUZZ_SECONDS ?= 600
 
 .PHONY: all deps $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-coverage fuzz-smoke test demo clean
@@ -65,6 +65,7 @@ fuzz-coverage: fuzz-practices
 	    fuzz_views) aim="viewers";; \
 	    fuzz_integrity) aim="checks/integrity.cpp";; \
 	    fuzz_repairs) aim="repairs";; \
+	    fuzz_console) aim="console/chains.cpp console/diagnose.cpp";; \
 	  esac; \
 	  mkdir -p build/fuzz/corpus/$$f; \
 	  LLVM_PROFILE_FILE=build/fuzz-coverage/$$f.profraw build/fuzz-coverage/tests/fuzz/$$f -runs=0 \

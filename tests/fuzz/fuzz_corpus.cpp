@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     const fs::path root = argv[1];
-    const char* const fuzzers[] = {"fuzz_format", "fuzz_views", "fuzz_integrity", "fuzz_repairs"};
+    const char* const fuzzers[] = {"fuzz_format", "fuzz_views", "fuzz_integrity", "fuzz_repairs", "fuzz_console"};
     std::error_code error;
     for (const char* f : fuzzers) fs::create_directories(root / f, error);
 
@@ -222,7 +222,7 @@ int main(int argc, char** argv) {
         }
         ++practices;
         WriteFormatInputs(root / "fuzz_format", name, p);
-        for (const char* f : {"fuzz_views", "fuzz_integrity", "fuzz_repairs"}) {
+        for (const char* f : {"fuzz_views", "fuzz_integrity", "fuzz_repairs", "fuzz_console"}) {
             int t = 0;
             for (const Bytes& tail : Tails(f)) {
                 Bytes in = encoded;
