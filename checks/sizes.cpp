@@ -20,8 +20,15 @@ std::int32_t Expected(std::int32_t count, std::uint32_t recordSize) {
     return Wrap(static_cast<std::uint32_t>(count) * recordSize);
 }
 
+// A file the window could not open (another program holding it without
+// sharing stops the set there) has no size to give: asked of a handle that is
+// not open, GetFileSize fails with INVALID_FILE_SIZE, which read as a signed
+// size is -1. Below every expected size, even the 0 of a counter that could
+// not be read, it says "Erreur" rather than "ok" for a file nobody measured.
+std::int32_t SizeOf(FileHandle file) { return file == 0 ? -1 : Wrap(FileSizeLow(file)); }
+
 void DrawVerdict(SurfaceRef surface, int y, const char* name, FileHandle file, std::int32_t expected) {
-    const std::int32_t size = Wrap(FileSizeLow(file));
+    const std::int32_t size = SizeOf(file);
     const std::int32_t excess = Wrap(static_cast<std::uint32_t>(size) - static_cast<std::uint32_t>(expected));
     const char* verdict = size < expected ? "Erreur" : excess > Tolerance ? "Taille supérieure" : "ok";
     char text[64];

@@ -262,6 +262,23 @@ TEST_F(SizeTest, LastrecAgainstItsEightyRecords) {
     }
 }
 
+TEST_F(SizeTest, AFileTheSetCouldNotOpenIsAnError) {
+    // A file held without sharing by another program stops the set at
+    // firstrec: no counter is read, so every expected size but lastrec's is
+    // 0. The files measured through the window's handles were never opened;
+    // patient and the test's own identite were.
+    MiniPractice m(3, 4, 4, 4);
+    for (const auto& [name, bytes] : FilesOf(m)) Put(name, *bytes);
+    std::filesystem::remove(dir / "firstrec");
+    EXPECT_FALSE(OpenDataFileSet(MainWindow));
+    LoadCounters();
+    ASSERT_EQ(LastPatient, 0);
+    EXPECT_EQ(Run(), (std::vector<std::string>{"Lastrec -> Erreur", "Firstrec -> Erreur", "Patient -> ok",
+                                               "Identite -> ok", "Clinique -> Erreur", "Estim -> Erreur",
+                                               "Fschema -> ok"}));
+    EXPECT_TRUE(RecordedBoxes().empty());
+}
+
 TEST_F(SizeTest, AMissingPatientTriStopsTheTestButLeavesIdentiteUsable) {
     MiniPractice m(3, 1, 1, 1);
     OpenPractice(m);
