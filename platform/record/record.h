@@ -34,6 +34,7 @@ struct RecordedCall {
     WindowRef owner = 0;    // box owner
     FontRef font = 0;       // font selected, created or deleted
     FontSpec shape{};        // font created (its face copied into `bytes`)
+    unsigned long repeats = 1; // draws folded into this one (see below)
 };
 
 // Every call since the last reset, in order.
@@ -51,3 +52,9 @@ void SetRecordedLineAdvance(int advance);
 void SetRecordedClientBottom(int bottom);
 void SetRecordedVerticalResolution(int resolution);
 void SetRecordedBoxResult(int result);
+
+// For runs that draw millions of progress lines: a text drawn at the very
+// place of the call recorded just before it (a text on the same surface, at
+// the same x and y, in the same colour) replaces that call's bytes and adds
+// one to its `repeats`, instead of being kept apart. Off after a reset.
+void SetRecordedRepeatsFolded(bool fold);

@@ -12,6 +12,7 @@ int clientBottom = 600;
 int verticalResolution = 3508;
 int boxResult = 1;
 FontRef nextFont = 0x100;
+bool foldRepeats = false;
 
 std::vector<RecordedCall> OfKind(RecordedKind kind) {
     std::vector<RecordedCall> out;
@@ -35,12 +36,14 @@ void ResetRecording() {
     verticalResolution = 3508;
     boxResult = 1;
     nextFont = 0x100;
+    foldRepeats = false;
 }
 
 void SetRecordedLineAdvance(int advance) { lineAdvance = advance; }
 void SetRecordedClientBottom(int bottom) { clientBottom = bottom; }
 void SetRecordedVerticalResolution(int resolution) { verticalResolution = resolution; }
 void SetRecordedBoxResult(int result) { boxResult = result; }
+void SetRecordedRepeatsFolded(bool fold) { foldRepeats = fold; }
 
 int ShowMessageBox(WindowRef owner, const char* text, const char* caption, unsigned style) {
     RecordedCall c;
@@ -55,13 +58,23 @@ int ShowMessageBox(WindowRef owner, const char* text, const char* caption, unsig
 }
 
 void DrawTextAt(SurfaceRef surface, int x, int y, const char* bytes, int length) {
+    const std::size_t n = length > 0 ? static_cast<std::size_t>(length) : 0;
+    if (foldRepeats && !calls.empty()) {
+        RecordedCall& last = calls.back();
+        if (last.kind == RecordedText && last.surface == surface && last.x == x && last.y == y &&
+            last.colour == colours[surface]) {
+            last.bytes.assign(bytes, n);
+            ++last.repeats;
+            return;
+        }
+    }
     RecordedCall c;
     c.kind = RecordedText;
     c.surface = surface;
     c.x = x;
     c.y = y;
     c.colour = colours[surface];
-    c.bytes.assign(bytes, length > 0 ? static_cast<std::size_t>(length) : 0);
+    c.bytes.assign(bytes, n);
     calls.push_back(c);
 }
 
