@@ -40,10 +40,13 @@
 //   client                      report the main window's client area size
 //   close                       the frame's close command (SC_CLOSE)
 //   wait-exit                   wait for the program to end, report its code
+//   signal NAME                 set the named event NAME (created if need be),
+//                               for a helper process of the test waiting on it
+//   wait-event NAME             wait until the named event NAME is set
 //
 // Output lines: "step N t=MS <step as written>" (MS since the driver
 // started), then the events of that step:
-// started, window, dialog, box, text, closed, idle, exit, echo, win, client,
+// started, window, dialog, box, text, closed, idle, exit, echo, win, client, event,
 // and at
 // the end "killed" if the program had to be stopped and "done" or
 // "fail step=N reason=...". Strings are quoted with the same escapes, every
@@ -722,6 +725,42 @@ bool DoWaitExit(const Step& s)
     return true;
 }
 
+// Named events let a helper process of the test (holder.exe) act at a chosen
+// point of the script and the script go on only once it has.
+HANDLE NamedEvent(const Step& s)
+{
+    if (!NeedArgs(s, 1, 1))
+        return nullptr;
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, s.words[1].c_str());
+    if (!event)
+        Fail("cannot create the event " + s.words[1]);
+    return event;
+}
+
+bool DoSignal(const Step& s)
+{
+    HANDLE event = NamedEvent(s);
+    if (!event)
+        return false;
+    SetEvent(event);
+    // Left open to the end: the event must outlive this step until the
+    // helper has seen it.
+    return true;
+}
+
+bool DoWaitEvent(const Step& s)
+{
+    HANDLE event = NamedEvent(s);
+    if (!event)
+        return false;
+    const bool set = WaitForSingleObject(event, WaitLimit) == WAIT_OBJECT_0;
+    CloseHandle(event);
+    if (!set)
+        return Fail("timeout after " + std::to_string(WaitLimit) + " ms waiting for the event " + s.words[1]);
+    Emit("event " + Quote(s.words[1]));
+    return true;
+}
+
 struct Verb {
     const char* name;
     bool (*run)(const Step&);
@@ -734,6 +773,7 @@ const Verb Verbs[] = {
     {"box", DoBox},           {"expect-box", DoBox},         {"no-box", DoNoBox},    {"idle", DoIdle},
     {"sleep", DoSleep},       {"timeout", DoTimeout},        {"echo", DoEcho},       {"windows", DoWindows},
     {"close", DoClose},       {"wait-exit", DoWaitExit},      {"type", DoType},       {"client", DoClient},
+    {"signal", DoSignal},     {"wait-event", DoWaitEvent},
 };
 
 bool RunStep(const Step& s)

@@ -263,6 +263,14 @@ class Script:
     def sleep(self, ms):
         return self._add("sleep", int(ms))
 
+    def signal(self, name):
+        """Sets the named event that a helper process (holder.exe) waits on."""
+        return self._add("signal", quote(name))
+
+    def wait_event(self, name):
+        """Waits until a helper process sets the named event."""
+        return self._add("wait-event", quote(name))
+
     def mark(self, name):
         """A named point: Result.section(name) holds what followed it."""
         return self._add("echo", quote(name))
@@ -957,7 +965,10 @@ class Session:
         if (run_dir / "d").exists():
             d.symlink_to(run_dir / "d")
 
-    def run(self, program, script, run_dir, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT, tag=""):
+    def run(self, program, script, run_dir, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT, tag="", trace=True):
+        """Runs one scenario. Without trace the program runs untraced: no
+        calls, texts or boxes drawn come back (the driver's events still do),
+        for scenarios whose millions of calls no trace could hold."""
         self.start()
         run_dir = Path(run_dir)
         self.layout(run_dir)
@@ -969,7 +980,8 @@ class Session:
         t0 = time.monotonic()
         with open(out_path, "wb") as out, open(trace_path, "wb") as err:
             proc = subprocess.Popen(["wine", str(DRIVER), winpath(script_path)],
-                                    env=self.env(E2E_CHILD_WINEDEBUG="+relay"), stdin=subprocess.DEVNULL,
+                                    env=self.env(E2E_CHILD_WINEDEBUG="+relay" if trace else "-all"),
+                                    stdin=subprocess.DEVNULL,
                                     stdout=out, stderr=err)
             try:
                 proc.wait(timeout)
@@ -1068,12 +1080,12 @@ class E2ETestCase(unittest.TestCase):
         d.mkdir(exist_ok=True)
         return d
 
-    def run_script(self, script, program=None, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT):
+    def run_script(self, script, program=None, cwd="c:\\ortavo\\data", timeout=SCENARIO_TIMEOUT, trace=True):
         """Run the program on the current layout; returns a Result. A test
         may run several scenarios one after the other on the same files."""
         self.runs = getattr(self, "runs", 0) + 1
         return SESSION.run(program or self.program, script, self.run_dir, cwd=cwd, timeout=timeout,
-                           tag="-%d" % self.runs)
+                           tag="-%d" % self.runs, trace=trace)
 
 
 # ---------------------------------------------------------------- printing

@@ -285,21 +285,29 @@ def read_files(directory):
 
 
 class Holder:
-    """holder.exe keeping a file of the prefix open without sharing, for the
-    length of a `with` block (at most a minute)."""
+    """holder.exe keeping files of the prefix open for the length of a
+    `with` block (at most a minute): one file without sharing, or with the
+    options of holder.cpp (--shared PATH...)."""
 
-    def __init__(self, path):
-        self.path = path
+    def __init__(self, *args):
+        self.args = args if args[0].startswith("--") else args + ("60",)
 
     def __enter__(self):
-        self.proc = subprocess.Popen(["wine", str(HOLDER), self.path, "60"], env=SESSION.env(),
+        self.proc = subprocess.Popen(["wine", str(HOLDER), *self.args], env=SESSION.env(),
                                      stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-        ready, _, _ = select.select([self.proc.stdout], [], [], 30)
-        line = self.proc.stdout.readline().strip() if ready else b"(nothing within 30 s)"
+        line = self.line()
         if line != b"held":
             self.__exit__()
-            raise AssertionError("holder.exe did not hold %s: %r" % (self.path, line))
+            raise AssertionError("holder.exe did not hold %s: %r" % (" ".join(self.args), line))
         return self
+
+    def line(self, timeout=30):
+        """The holder's next line of output."""
+        ready, _, _ = select.select([self.proc.stdout], [], [], timeout)
+        return self.proc.stdout.readline().strip() if ready else b"(nothing within %d s)" % timeout
+
+    def alive(self):
+        return self.proc.poll() is None
 
     def __exit__(self, *exc):
         try:
