@@ -1,16 +1,67 @@
 // The console's own analysis on any practice, after the window's integrity
 // test: its second walk explains the window's report line for line, and its
 // claims, orphan chains and diagnoses of every patient end without writing
-// any data file. Two walks written apart that must agree: a difference is a
-// fault in one of them.
+// any data file. Then the cut it proposes for one patient, made by the
+// window's "Corriger", leaves exactly the chain it promised, sound both ways.
+// Code written apart that must agree: a difference is a fault in one of them.
 #include "checks/checks.h"
 #include "console/chains.h"
 #include "console/diagnose.h"
 #include "platform/memory/memory_files.h"
+#include "resources/resource.h"
+#include "shell/app.h"
 #include "store/state.h"
 #include "tests/fuzz/fuzz_practice.h"
 
 #include <string>
+
+namespace {
+
+// The patient's chain as its links now give it, from one end, for at most
+// `limit` lines; the link that ended it last.
+std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t from, bool forward, std::size_t limit) {
+    std::vector<std::int32_t> lines;
+    for (std::int32_t r = from; r >= 1 && r <= *chain.counter && lines.size() <= limit;) {
+        ChainLine line;
+        if (!PeekLine(chain, r, line)) break;
+        lines.push_back(r);
+        r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
+        if (r == 0) lines.push_back(0);
+    }
+    return lines;
+}
+
+void CheckProposedCut(FuzzInput& in) {
+    if (LastPatient < 1) return;
+    const std::int32_t patient = 1 + in.Byte() % (LastPatient < 8 ? LastPatient : 8);
+    const bool clinical = in.Byte() % 2;
+    const LineChain& chain = clinical ? ClinicalChain : QuoteChain;
+    ChainClaims claims;
+    ClaimLines(chain, claims);
+    const auto found = DiagnoseChains(chain, {patient}, false, OrphanChains(chain, claims));
+    if (found.empty()) return;
+    const ChainDiagnosis& d = found.begin()->second;
+    if (d.repair != RepairCutFromStart && d.repair != RepairCutFromEnd) return;
+
+    CurrentMode = clinical ? (d.repair == RepairCutFromStart ? ModeClinicalFromStart : ModeClinicalFromEnd)
+                           : (d.repair == RepairCutFromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
+    CurrentPatient = patient;
+    FuzzLineAnswer = d.ordinal;
+    RouteCommand(0x1234, CMD_CORRECT);
+
+    FirstrecRecord ends;
+    FuzzCheck(PeekFirstrec(patient, ends), "firstrec still reads");
+    std::vector<std::int32_t> expected = d.kept;
+    expected.push_back(0);
+    FuzzCheck(Walk(chain, GetField(ends, chain.startField), true, d.kept.size()) == expected,
+              "after the proposed cut the chain is the one promised, from its start");
+    expected.assign(d.kept.rbegin(), d.kept.rend());
+    expected.push_back(0);
+    FuzzCheck(Walk(chain, GetField(ends, chain.endField), false, d.kept.size()) == expected,
+              "after the proposed cut the chain is the one promised, from its end");
+}
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
@@ -37,5 +88,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(p);
     FuzzCheck(before.files == SnapshotDataFiles().files, "the analysis writes no data file");
+    CheckProposedCut(in);
     return 0;
 }
