@@ -11,6 +11,7 @@ box of the viewer holds the job open: the box's modal loop delivers it to the
 dialog, and the job then ends without closing its page or its document."""
 
 import shutil
+import struct
 import unittest
 
 from harness import PrintServer, PrintTestCase, Script, pdf_info, pdf_pages, print_jobs, printed_form
@@ -210,6 +211,37 @@ class PrintFailures(PrintTestCase):
         self.assert_drawn_alike(job.lines(), shown)
         paper, = pdf_pages(cut)
         self.assertEqual(len(paper), len(shown))
+        self.still_usable(r)
+
+    def test_a_loop_when_lastrec_promises_far_more_lines_than_the_file_holds(self):
+        self.host("14.0")
+        self.mkpractice("--patients", "6", "--lines", "300", "--damage", "loop:clinique:1")
+        # lastrec, damaged: a million clinical lines for a file that holds
+        # a few hundred. The loop must not print up to the million.
+        lastrec = bytearray((self.data / "lastrec").read_bytes())
+        struct.pack_into("<i", lastrec, 16 * 3 + 12, 1_000_000)
+        (self.data / "lastrec").write_bytes(bytes(lastrec))
+        held = (self.data / "clinique").stat().st_size // 224
+        since = len(self.print_server.pdfs())
+        s = self.view(self.start(), 102, 1, "view")
+        s.mark("print").command(PRINT).idle()
+        s = self.view(s, 102, 3, "after").mark("end").close().wait_exit()
+        r = self.run_script(s).check()
+        main = self.main_window(r)
+        looped, = self.print_server.wait_pdfs(1, since)
+        self.assertEqual(r.message_boxes, [])
+        section = r.section("print")
+        self.assert_job_frame(section, main)
+        job, = print_jobs(section)
+        self.assertTrue(job.ended)
+        heading, *lines = job.lines()
+        self.assertTrue(heading.raw.endswith(b"    LASTINDEX: 1000000    "), heading.raw)
+        # As many lines as the file holds records, the loop over and over.
+        self.assertEqual(len(lines), held)
+        records = [self.record_of(t) for t in lines]
+        period = records.index(records[0], 1)
+        self.assertEqual(records, [records[k % period] for k in range(held)])
+        self.assertEqual(int(pdf_info(looped)["Pages"]), len(job.pages))
         self.still_usable(r)
 
 
