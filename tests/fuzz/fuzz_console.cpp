@@ -66,8 +66,7 @@ void CheckProposedCut(FuzzInput& in) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
     DecodePractice(in);
-    // As for the integrity test alone: huge counters are merely long.
-    if (LastClinicalLine > 100000 || LastQuoteLine > 100000 || LastPatient > 10000) return 0;
+    if (!CountersWithinReach()) return 0;
     const DataSnapshot before = SnapshotDataFiles();
     for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, std::pair{ModeTestEstime, &QuoteChain}}) {
         CurrentMode = mode;

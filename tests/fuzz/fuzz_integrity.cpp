@@ -30,10 +30,7 @@ bool KnownLine(const std::string& line) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     FuzzInput in{data, size};
     DecodePractice(in);
-    // The map is one slot per line, and every patient up to the counter is
-    // tried (one box for each firstrec record missing): counters in the
-    // millions are merely long, so keep them out of the fuzzer's way.
-    if (LastClinicalLine > 100000 || LastQuoteLine > 100000 || LastPatient > 10000) return 0;
+    if (!CountersWithinReach()) return 0;
     const DataSnapshot before = SnapshotDataFiles();
     for (std::int32_t mode : {ModeTestClinique, ModeTestEstime}) {
         CurrentMode = mode;

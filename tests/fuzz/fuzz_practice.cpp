@@ -54,6 +54,8 @@ void FuzzCheck(bool condition, const char* what) {
 
 const char* const* DataFileNames() { return Names; }
 
+bool CountersWithinReach() { return LastClinicalLine <= 5000 && LastQuoteLine <= 5000 && LastPatient <= 1000; }
+
 void DecodePractice(FuzzInput& in) {
     MemoryFilesReset();
     ResetRecording();

@@ -34,6 +34,12 @@ struct DataSnapshot {
 DataSnapshot SnapshotDataFiles();
 const char* const* DataFileNames(); // null-terminated, in snapshot order
 
+// Whether the counters let a whole integrity test run in milliseconds. Its
+// map is one slot per line and every patient up to the counter is tried (one
+// box for each firstrec record missing): larger counters take the same paths,
+// only longer, and would slow the fuzzer a hundredfold.
+bool CountersWithinReach();
+
 // Aborts (a fuzzer finding) when `condition` is false.
 void FuzzCheck(bool condition, const char* what);
 
