@@ -200,13 +200,17 @@ TEST_F(RecordIo, RecordBeyondTheEndOfTheFileIsAShortRead) {
 }
 
 TEST_F(RecordIo, UnopenedFileFailsAtItsTransfer) {
-    hClinique = 0; // the fixture closes the real handle at the end anyway
+    // The real handle is put back for the fixture to close: on Windows an
+    // open file could not be removed with the test's directory.
+    const FileHandle real = hClinique;
+    hClinique = 0;
     ClinicalLine c{};
     EXPECT_FALSE(ReadCliniqueLine(1, c));
     ExpectOneErrorBox("CLINIQUE");
     ResetRecording();
     EXPECT_FALSE(WriteCliniqueLine(1, c));
     ExpectOneErrorBox("CLINIQUE");
+    hClinique = real;
 }
 
 // Damaged numbers wrap in 32-bit unsigned arithmetic (no undefined
