@@ -199,8 +199,8 @@ int RunShow(const CliOptions& o) {
     else CurrentMode = ModeDentalChart;
     CurrentPatient = o.patient;
     ConsoleForget();
-    // As on paper: the whole walk at once, bounded by the file's counter, so
-    // a chain that loops back on itself still ends.
+    // As on paper: the whole walk at once, bounded by the lines the file can
+    // hold, so a chain that loops back on itself still ends.
     PrintViewFromStart(1);
     std::string out;
     for (const ConsoleText& t : ConsoleTexts())
@@ -216,9 +216,10 @@ int RunShow(const CliOptions& o) {
                                  : o.target == "quotes" ? LastQuoteLine
                                                         : LastChartEntry;
     if (CurrentLine >= 1 && CurrentLine <= counter) {
+        // Every text but the heading is a line of the chain.
         ConsoleSay(stderr, "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée après %ld lignes, "
                            "autant que le fichier en compte\n",
-                   static_cast<long>(counter));
+                   static_cast<long>(ConsoleTexts().size() - 1));
         return ExitFindings;
     }
     return ExitClean;

@@ -507,8 +507,10 @@ class Views(Practices):
         self.assertEqual(r.returncode, 1)
         self.assertEqual(r.stderr.decode().splitlines(),
                          ["chkort-cli: Erreur : CLINIQUE", "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible"])
-        # A looping chain ends after as many lines as the file has, and says so.
-        count = Model(read_files(self.practice("together")), CMD_TEST_CLINIQUE).count
+        # A looping chain ends after as many lines as the file has, and says
+        # so: its counter, or fewer when the file is shorter than that.
+        files = read_files(self.practice("together"))
+        count = min(Model(files, CMD_TEST_CLINIQUE).count, len(files["clinique"]) // 224)
         r = cli("show", "clinical", "7", self.practice("together"))
         self.assertEqual(r.returncode, 1)
         self.assertEqual(len(r.stdout.decode().splitlines()) - 1, count)
