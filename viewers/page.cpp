@@ -21,12 +21,19 @@ bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_
 }
 
 PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter) {
-    return PrintedWalk{counter, std::min(counter, RecordsInFile(file))};
+    // Offsets are (line - 1) x size modulo 2^32: multiples of the largest
+    // power of two dividing the size (32 for clinique, 2 for estime), and
+    // every such multiple is some line's offset.
+    const std::uint32_t size = FileSizeLow(*file.handle);
+    const std::uint32_t step = file.recordSize & (~file.recordSize + 1);
+    const std::int64_t places = size < file.recordSize ? 0 : (size - file.recordSize) / step + 1;
+    return PrintedWalk{static_cast<std::int32_t>(std::min<std::int64_t>(counter, places + 1)),
+                       std::min(counter, RecordsInFile(file))};
 }
 
 bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next) {
     const bool inFile = next <= walk.inFile;
-    if (walk.printed >= walk.counter || (inFile && walk.printedInFile >= walk.inFile)) return false;
+    if (walk.printed >= walk.atMost || (inFile && walk.printedInFile >= walk.inFile)) return false;
     ++walk.printed;
     walk.printedInFile += inFile;
     return true;

@@ -41,13 +41,21 @@ void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length);
 
 // On paper a chain that links back on itself would print without end. A
 // printed walk ends once the line it comes to must be one it has printed
-// already, by counting: every line it visits is numbered 1..counter, so after
-// `counter` lines the next is a repeat; and lines 1..inFile are the records
-// the file really holds, which a damaged counter can exceed by far (a loop
-// would then print thousands of pages). A line beyond the file is still read,
-// so that its failure is reported as on the screen.
+// already, by counting, never sooner:
+// - lines 1..inFile are the records the file really holds, which a damaged
+//   counter can exceed by far (a loop would then print thousands of pages):
+//   after inFile of them, the next such line is a repeat;
+// - a larger number still reads a record of the file when its offset wraps
+//   past 4 GiB (line 134,217,729 of clinique is line 1 again). Every line
+//   read lies at one of the few places of the file where a record can start;
+//   once two lines were read at the same place they led to the same next
+//   line, so after one line more than there are places, the walk repeats.
+//   `atMost` is that, and never more than the counter (all lines are
+//   numbered 1..counter).
+// A line beyond the file is still read, so that its failure is reported as
+// on the screen.
 struct PrintedWalk {
-    std::int32_t counter, inFile;
+    std::int32_t atMost, inFile;
     std::int32_t printed = 0, printedInFile = 0;
 };
 PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter);

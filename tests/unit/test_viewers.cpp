@@ -287,6 +287,32 @@ TEST_F(Views, APrintedLoopStopsAtTheNumberOfLinesTheFileCanHold) {
     }
 }
 
+// Line 134,217,729 of clinique lies 7 x 4 GiB after line 1, which the
+// 32-bit offset makes line 1 again (and entry 67,108,865 of Fschema entry 1):
+// a chain through such numbers loops without repeating a number below the
+// file's size. On paper it still ends, after at most one line more than the
+// places where a record of the file can start (every 32 bytes in clinique,
+// every 64 in Fschema).
+TEST_F(Views, APrintedLoopThroughLinesThatWrapPastFourGibibytesEnds) {
+    MiniPractice m(1, 5, 5, 5);
+    m.ClinicalChain(1, {1});
+    L::PutInt(m.Clinical(1), L::clinique::next, 134'217'729);
+    m.ChartChain(1, {1});
+    L::PutInt(m.Entry(1), L::fschema::next, 67'108'865);
+    L::PutInt(m.lastrec.data() + L::lastrec::clinicalLines * L::lastrec::size, L::lastrec::counter, 200'000'000);
+    L::PutInt(m.lastrec.data() + L::lastrec::chartEntries * L::lastrec::size, L::lastrec::counter, 100'000'000);
+    OpenPractice(m);
+    for (auto [mode, places] : {std::pair{ModeClinicalFromStart, 5 * 224 / 32}, std::pair{ModeDentalChart, 5}}) {
+        View(mode, 1);
+        ResetRecording();
+        PrintViewFromStart(RecordedPrinter);
+        const std::size_t lines = RecordedTexts().size() - 1;
+        EXPECT_GE(lines, 2u) << "the wrapped line is read, mode " << mode;
+        EXPECT_LE(lines, static_cast<std::size_t>(places) + 1) << "mode " << mode;
+        EXPECT_TRUE(RecordedBoxes().empty());
+    }
+}
+
 TEST_F(Views, QuotesBothWaysAllInBlack) {
     MiniPractice m(2, 4, 12, 4);
     m.QuoteChain(2, {5, 9, 2});
