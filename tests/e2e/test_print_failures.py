@@ -244,6 +244,38 @@ class PrintFailures(PrintTestCase):
         self.assertEqual(int(pdf_info(looped)["Pages"]), len(job.pages))
         self.still_usable(r)
 
+    def test_a_loop_through_a_line_whose_offset_wraps_past_4_gib(self):
+        self.host("14.0")
+        self.mkpractice("--patients", "4", "--lines", "40")
+        # Patient 1's first line links on to the line 2^27 further, which
+        # lies 7 x 4 GiB further: the same record, over and over, under a
+        # number no lower line repeats.
+        first = struct.unpack_from("<i", (self.data / "firstrec").read_bytes(), 0)[0]
+        far = first + 2 ** 27
+        clinique = bytearray((self.data / "clinique").read_bytes())
+        struct.pack_into("<i", clinique, 224 * (first - 1) + 145, far)
+        (self.data / "clinique").write_bytes(bytes(clinique))
+        lastrec = bytearray((self.data / "lastrec").read_bytes())
+        struct.pack_into("<i", lastrec, 16 * 3 + 12, 200_000_000)
+        (self.data / "lastrec").write_bytes(bytes(lastrec))
+        since = len(self.print_server.pdfs())
+        s = self.view(self.start(), 102, 1, "view")
+        s.mark("print").command(PRINT).idle()
+        s = self.view(s, 102, 3, "after").mark("end").close().wait_exit()
+        r = self.run_script(s).check()
+        self.print_server.wait_pdfs(1, since)
+        self.assertEqual(r.message_boxes, [])
+        job, = print_jobs(r.section("print"))
+        self.assertTrue(job.ended)
+        heading, *lines = job.lines()
+        records = [self.record_of(t) for t in lines]
+        self.assertEqual(records[:3], [first, far, far])
+        self.assertEqual(set(records[1:]), {far})
+        # A record starts every 32 bytes at most: the job ends within one
+        # line more than there are such places in the file.
+        self.assertLessEqual(len(lines), len(clinique) // 32 + 1)
+        self.still_usable(r)
+
 
 if __name__ == "__main__":
     unittest.main()
