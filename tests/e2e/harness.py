@@ -681,6 +681,21 @@ class Result:
     def lines(self, colour=None):
         return [t.text for t in self.texts if colour is None or t.colour == colour]
 
+    def paints(self):
+        """The texts drawn by each paint (BeginPaint), in order. A text drawn
+        outside any paint is an error: views draw only when painted."""
+        pages, current = [], None
+        by_call = {id(t.call): t for t in self.texts}
+        for call in self.calls:
+            if call.name == "BeginPaint":
+                current = []
+                pages.append(current)
+            elif call.name == "TextOutA":
+                if current is None:
+                    raise AssertionError("a text drawn outside a paint: %r" % by_call[id(call)])
+                current.append(by_call[id(call)])
+        return pages
+
     def section(self, mark):
         """The part of the scenario after Script.mark(mark) and before the
         next mark."""

@@ -117,19 +117,6 @@ class LargeClinique(E2ETestCase):
                 f.seek(224 * (line - 1))
                 self.assertEqual(f.read(224), r, line)
 
-    @staticmethod
-    def paints(section):
-        """The texts of each paint of a section, in order."""
-        pages, current = [], None
-        by_call = {id(t.call): t for t in section.texts}
-        for call in section.calls:
-            if call.name == "BeginPaint":
-                current = []
-                pages.append(current)
-            elif call.name == "TextOutA" and current is not None:
-                current.append(by_call[id(call)])
-        return pages
-
     def test_the_raw_browser_across_two_gibibytes_and_at_the_counter(self):
         steps = [("across", ACROSS - 1), ("last two", LINES - 1), ("past the counter", None)]
         s = Script().wait_window(*TITLE).idle().client()
@@ -145,14 +132,14 @@ class LargeClinique(E2ETestCase):
 
         # The page ends 100 pixels above the bottom of the client area.
         client = [e for e in r.events if e.kind == "client"][0]
-        across = [p for p in self.paints(r.section("across")) if p][0]
+        across = [p for p in r.section("across").paints() if p][0]
         advance = across[1].y - across[0].y
         self.assertGreater(advance, 8)
         views = Views({"lastrec": (self.data / "lastrec").read_bytes(), "clinique": SparseClinique()},
                       advance, int(client.height) - 100)
         compared = 0
         for mark, line in steps:
-            paints = self.paints(r.section(mark))
+            paints = r.section(mark).paints()
             if line is not None:
                 views.browse(BROWSE_CLINIQUE, line)
                 while paints and not paints[0]:  # painted while the dialog was up
@@ -172,7 +159,7 @@ class LargeClinique(E2ETestCase):
         self.assertEqual(first[:3], [clinical_line(SparseClinique()[224 * (n - 1):224 * n], 0, n)
                                      for n in (ACROSS - 1, ACROSS, PAST)])
         self.assertGreater(len(first), 20)
-        last = [t.raw for page in self.paints(r.section("last two")) for t in page]
+        last = [t.raw for page in r.section("last two").paints() for t in page]
         self.assertEqual(last, [clinical_line(PLACED[n], 0, n) for n in (LINES - 1, LINES)])
         self.assertEqual(r.section("past the counter").texts, [])
         self.assertTrue(all(t.colour == BLACK for t in r.texts))

@@ -173,19 +173,6 @@ class ViewPages(E2ETestCase):
             f.write(bytes(range(86)))
         self.files = {p.name: p.read_bytes() for p in self.data.iterdir()}
 
-    def paints(self, section):
-        """The texts of each paint of the section, in order."""
-        pages, current = [], None
-        by_call = {id(t.call): t for t in section.texts}
-        for call in section.calls:
-            if call.name == "BeginPaint":
-                current = []
-                pages.append(current)
-            elif call.name == "TextOutA":
-                self.assertIsNotNone(current, "a text drawn outside a paint")
-                current.append(by_call[id(call)])
-        return pages
-
     def same_page(self, drawn, expected, where):
         self.assertEqual(len(drawn), len(expected), "%s: %r" % (where, drawn))
         for t, (x, y, colour, raw) in zip(drawn, expected):
@@ -230,7 +217,7 @@ class ViewPages(E2ETestCase):
 
         # The page limit is the window's: taken from the first page, then
         # held to on every other page of every view.
-        first = [p for p in self.paints(r.section("quotes 1")) if p][0]
+        first = [p for p in r.section("quotes 1").paints() if p][0]
         advance, limit = first[1].y, first[-1].y
         self.assertGreater(advance, 8)
         self.assertTrue(300 < limit <= 500, limit)
@@ -239,7 +226,7 @@ class ViewPages(E2ETestCase):
         self.compared = self.incomplete = 0
         drawn_pages = 0
         for mark, command, value in steps:
-            paints = self.paints(r.section(mark))
+            paints = r.section(mark).paints()
             if command == ENTER:
                 self.assertTrue(paints, "%s: Enter did not repaint" % mark)
             else:
