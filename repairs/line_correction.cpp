@@ -113,6 +113,10 @@ void CorrectCurrentView(WindowRef window) {
         TruncateQuoteChain();
     else
         TruncateChartChain();
+    // Every cut has set CurrentLine to 0: the view is drawn again from its
+    // header, also one that had ended on a record it could not read, which
+    // the cut may have taken out of the chain.
+    ViewReady = 1;
     InvalidateWindow(window);
 }
 

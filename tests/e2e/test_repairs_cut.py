@@ -8,6 +8,8 @@ model's lines of the new chain."""
 
 import unittest
 
+from harness import Script
+
 from test_repairs_model import (Scenario, ACC_CONTINUE, CHART, CLINICAL, CMD_CLINICAL_FROM_END, CMD_CLINICAL_FROM_START,
                                 CMD_CORRECT, CMD_DENTAL_CHART, CMD_QUOTES_FROM_END, CMD_QUOTES_FROM_START, E_NEXT,
                                 E_PREV, F_NEXT, LIGNE, MAIN_TITLE, NUMERO, QUOTE_END, QUOTE_START, QUOTES, C_NEXT,
@@ -211,6 +213,29 @@ class Cuts(RepairCase):
         self.assertEqual(ends(3, CLINICAL_END), 3)
         self.assertEqual(i32(m.record(CHART, 3), F_NEXT), 0)
         self.assertEqual((ends(5, CHART_START), ends(8, CLINICAL_START), ends(8, CLINICAL_END)), (0, 0, 0))
+
+    def test_a_view_that_ended_on_an_unreadable_line_is_drawn_again_after_the_cut(self):
+        self.host("14.0")
+        self.mkpractice("--patients", "4", "--lines", "40")
+        first = i32((self.data / "firstrec").read_bytes(), CLINICAL_START)
+        clinique = bytearray((self.data / "clinique").read_bytes())
+        # Patient 1's first line goes on to the last line, which the file
+        # holds only in part.
+        last = len(clinique) // 224
+        clinique[224 * (first - 1) + C_NEXT:224 * (first - 1) + C_NEXT + 4] = last.to_bytes(4, "little")
+        (self.data / "clinique").write_bytes(bytes(clinique[:224 * last - 100]))
+        s = Script().wait_window(*MAIN_TITLE).idle()
+        s.mark("view").command(CMD_CLINICAL_FROM_START).fill(NUMERO, (1000, "1")).box().idle()
+        s.mark("cut").command(CMD_CORRECT).fill(LIGNE, (1000, "1")).idle()
+        s.mark("end").close().wait_exit()
+        r = self.run_script(s).check()
+        box, = r.section("view").message_boxes
+        self.assertEqual((box.text, box.caption), ("Erreur", "CLINIQUE"))
+        cut = r.section("cut")
+        self.assertEqual(cut.message_boxes, [])
+        heading, line = cut.texts
+        self.assertTrue(heading.raw.startswith(b"DEBUTACTE: %d    FINACTE: %d    " % (first, first)), heading.raw)
+        self.assertEqual(int(line.raw.split(b"\xb3")[1]), first)
 
 
 if __name__ == "__main__":

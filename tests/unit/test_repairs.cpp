@@ -148,6 +148,30 @@ TEST_F(Repairs, CutsThatDoNotApplyWriteNothing) {
     ExpectFiles(initial);
 }
 
+// A view that ended on a record it could not read is drawn again after the
+// cut, from its header, as after any cut: the record is out of the chain now.
+TEST_F(Repairs, ACutRedrawsAViewThatEndedOnAnUnreadableRecord) {
+    MiniPractice initial(1, 6, 1, 1);
+    initial.ClinicalChain(1, {1, 2, 3, 6});
+    initial.clinique.resize(5 * L::clinique::size); // line 6 lies past the end of the file
+    OpenPractice(initial);
+    CurrentMode = ModeClinicalFromStart;
+    CurrentPatient = 1;
+    CurrentLine = LineOrdinal = 0;
+    ViewReady = 1;
+    PaintCurrentView(0x77);
+    ASSERT_EQ(RecordedBoxes().size(), 1u);
+    ASSERT_EQ(ViewReady, 0);
+
+    ScriptDialogs({{DialogLigne, true, {"3"}}});
+    RouteCommand(Window, CMD_CORRECT);
+    ResetRecording();
+    PaintCurrentView(0x77);
+    EXPECT_TRUE(RecordedBoxes().empty());
+    ASSERT_EQ(RecordedTexts().size(), 4u) << "the header and lines 1 to 3";
+    EXPECT_EQ(RecordedTexts()[0].bytes.rfind("DEBUTACTE: 1    FINACTE: 3", 0), 0u);
+}
+
 TEST_F(Repairs, DentalChartCuts) {
     MiniPractice initial(1, 1, 1, 9);
     initial.ChartChain(1, {3, 8, 1, 6});
