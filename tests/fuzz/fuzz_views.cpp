@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     DecodePractice(in);
     const DataSnapshot before = SnapshotDataFiles();
     SetRecordedClientBottom(100 + in.Byte() % 200); // a few lines a page
-    SetRecordedVerticalResolution(150 + in.Byte() % 300);
+    // A short sheet, so that printed walks break pages (a reset of the
+    // recording forgets it: set again before each printed walk).
+    const int sheet = 150 + in.Byte() % 300;
     const std::int32_t browseFrom = static_cast<std::int8_t>(in.Byte());
 
     for (std::int32_t patient = 1; patient <= 8 && patient <= LastPatient; ++patient) {
@@ -24,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             ViewReady = 1;
             for (int page = 0; page < 12; ++page) PaintCurrentView(0x77);
             ResetRecording();
+            SetRecordedVerticalResolution(sheet);
             PrintFont = 0x99;
             CurrentLine = 0;
             ViewReady = 1;
