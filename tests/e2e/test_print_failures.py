@@ -213,27 +213,35 @@ class PrintFailures(PrintTestCase):
         self.assertEqual(len(paper), len(shown))
         self.still_usable(r)
 
-    def test_a_loop_when_lastrec_promises_far_more_lines_than_the_file_holds(self):
-        self.host("14.0")
-        self.mkpractice("--patients", "6", "--lines", "300", "--damage", "loop:clinique:1")
-        # lastrec, damaged: a million clinical lines for a file that holds
-        # a few hundred. The loop must not print up to the million.
+    def set_clinical_counter(self, value):
+        """lastrec's count of clinical lines, as a damaged lastrec may hold it."""
         lastrec = bytearray((self.data / "lastrec").read_bytes())
-        struct.pack_into("<i", lastrec, 16 * 3 + 12, 1_000_000)
+        struct.pack_into("<i", lastrec, 16 * 3 + 12, value)
         (self.data / "lastrec").write_bytes(bytes(lastrec))
-        held = (self.data / "clinique").stat().st_size // 224
+
+    def print_patient_1(self):
+        """Patient 1's clinical chart viewed and printed (mark "print"), then
+        another view: the result, the ended job without any box, its PDF."""
         since = len(self.print_server.pdfs())
         s = self.view(self.start(), 102, 1, "view")
         s.mark("print").command(PRINT).idle()
         s = self.view(s, 102, 3, "after").mark("end").close().wait_exit()
         r = self.run_script(s).check()
-        main = self.main_window(r)
-        looped, = self.print_server.wait_pdfs(1, since)
+        pdf, = self.print_server.wait_pdfs(1, since)
         self.assertEqual(r.message_boxes, [])
-        section = r.section("print")
-        self.assert_job_frame(section, main)
-        job, = print_jobs(section)
+        job, = print_jobs(r.section("print"))
         self.assertTrue(job.ended)
+        return r, job, pdf
+
+    def test_a_loop_when_lastrec_promises_far_more_lines_than_the_file_holds(self):
+        self.host("14.0")
+        self.mkpractice("--patients", "6", "--lines", "300", "--damage", "loop:clinique:1")
+        # lastrec, damaged: a million clinical lines for a file that holds
+        # a few hundred. The loop must not print up to the million.
+        self.set_clinical_counter(1_000_000)
+        held = (self.data / "clinique").stat().st_size // 224
+        r, job, looped = self.print_patient_1()
+        self.assert_job_frame(r.section("print"), self.main_window(r))
         heading, *lines = job.lines()
         self.assertTrue(heading.raw.endswith(b"    LASTINDEX: 1000000    "), heading.raw)
         # As many lines as the file holds records, the loop over and over.
@@ -255,18 +263,8 @@ class PrintFailures(PrintTestCase):
         clinique = bytearray((self.data / "clinique").read_bytes())
         struct.pack_into("<i", clinique, 224 * (first - 1) + 145, far)
         (self.data / "clinique").write_bytes(bytes(clinique))
-        lastrec = bytearray((self.data / "lastrec").read_bytes())
-        struct.pack_into("<i", lastrec, 16 * 3 + 12, 200_000_000)
-        (self.data / "lastrec").write_bytes(bytes(lastrec))
-        since = len(self.print_server.pdfs())
-        s = self.view(self.start(), 102, 1, "view")
-        s.mark("print").command(PRINT).idle()
-        s = self.view(s, 102, 3, "after").mark("end").close().wait_exit()
-        r = self.run_script(s).check()
-        self.print_server.wait_pdfs(1, since)
-        self.assertEqual(r.message_boxes, [])
-        job, = print_jobs(r.section("print"))
-        self.assertTrue(job.ended)
+        self.set_clinical_counter(200_000_000)
+        r, job, _ = self.print_patient_1()
         heading, *lines = job.lines()
         records = [self.record_of(t) for t in lines]
         self.assertEqual(records[:3], [first, far, far])
