@@ -1,284 +1,188 @@
-// The sample practice without damage: sound, deterministic, realistic, and
-// with no zero byte where the program must pass bytes through.
+// The sample-practice generator on a practice small enough to read by hand
+// (3 patients; clinique 12 lines, estime 9, Fschema 6 entries): the same
+// options give the same bytes, and each damage changes exactly the bytes its
+// help names. A damage lays the practice out for itself, so each row's
+// "before" is the value in the same practice built with leaveSound.
+#include "tools/practice/generator.h"
 
-#include "tests/tools/support.h"
-#include "tests/tools/walk.h"
+#include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cctype>
-#include <cstring>
-#include <set>
 #include <string>
-#include <string_view>
+#include <vector>
 
 namespace {
 
 namespace L = hostlayout;
 using practice::DataFile;
 using practice::FileOf;
-using practice::Options;
-using practice::Practice;
 
-const DataFile chainFiles[] = {DataFile::Clinique, DataFile::Estime, DataFile::Fschema};
-
-Options Sized(std::int32_t patients, std::int32_t lines, std::int32_t quotes, std::int32_t chart,
-              std::int32_t variant = 0) {
-    Options o;
-    o.patients = patients;
-    o.clinicalLines = lines;
-    o.quoteLines = quotes;
-    o.chartEntries = chart;
-    o.variant = variant;
-    return o;
+practice::Practice Tiny(const std::string& damage = "", bool sound = false, std::int32_t variant = 0) {
+    practice::Options o;
+    o.patients = 3, o.clinicalLines = 12, o.quoteLines = 9, o.chartEntries = 6, o.variant = variant;
+    o.leaveSound = sound;
+    std::string error;
+    if (!damage.empty()) {
+        o.damages.emplace_back();
+        EXPECT_TRUE(practice::ParseDamage(damage, o.damages.back(), error)) << error;
+    }
+    practice::Practice built;
+    EXPECT_TRUE(practice::BuildPractice(o, built, error)) << error;
+    return built;
 }
 
-std::string_view Bytes(const std::uint8_t* record, L::Field f) {
-    return {reinterpret_cast<const char*>(record) + f.at, f.width};
+std::int64_t Value(const practice::Practice& p, DataFile file, std::size_t size, std::size_t record, L::Field f) {
+    return L::GetSigned(L::Record(FileOf(p, file), size, record), f);
 }
 
-// Every record of a file, in file order.
-template <class Visit> void EachRecord(const L::Bytes& file, std::size_t size, Visit visit) {
-    for (std::size_t n = 1; n <= file.size() / size; ++n) visit(L::Record(file, size, n));
-}
-
-bool Holds(const L::Bytes& file, std::string_view text) {
-    const std::string_view bytes(reinterpret_cast<const char*>(file.data()), file.size());
-    return bytes.find(text) != std::string_view::npos;
-}
-
-void ExpectSound(const Practice& pr) {
-    const L::Bytes& lastrec = FileOf(pr, DataFile::Lastrec);
-    ASSERT_EQ(lastrec.size(), 1280u);
-    const std::int64_t patients = L::Counter(lastrec, L::lastrec::patients);
-    const std::int64_t clinical = L::Counter(lastrec, L::lastrec::clinicalLines);
-    const std::int64_t quotes = L::Counter(lastrec, L::lastrec::quoteLines);
-    const std::int64_t chart = L::Counter(lastrec, L::lastrec::chartEntries);
-    EXPECT_EQ(patients, pr.patients);
-    EXPECT_EQ(clinical, pr.clinicalLines);
-    EXPECT_EQ(quotes, pr.quoteLines);
-    EXPECT_EQ(chart, pr.chartEntries);
-    for (bool present : pr.present) EXPECT_TRUE(present);
-    EXPECT_EQ(FileOf(pr, DataFile::Firstrec).size(), static_cast<std::size_t>(patients) * 32);
-    EXPECT_EQ(FileOf(pr, DataFile::Identite).size(), static_cast<std::size_t>(patients) * 1420);
-    EXPECT_EQ(FileOf(pr, DataFile::Patient).size(), static_cast<std::size_t>(patients) * 40);
-    EXPECT_EQ(FileOf(pr, DataFile::Clinique).size(), static_cast<std::size_t>(clinical) * 224);
-    EXPECT_EQ(FileOf(pr, DataFile::Estime).size(), static_cast<std::size_t>(quotes) * 86);
-    EXPECT_EQ(FileOf(pr, DataFile::Fschema).size(), static_cast<std::size_t>(chart) * 64);
-
-    for (DataFile file : chainFiles) {
-        const auto walks = walk::Examine(pr, file);
-        std::vector<int> chainsHolding(FileOf(pr, file).size() + 1, 0);
-        for (std::size_t p = 0; p < walks.size(); ++p) {
-            const walk::Patient& w = walks[p];
-            SCOPED_TRACE(std::string(practice::DataFileName(file)) + ", patient " + std::to_string(p + 1));
-            EXPECT_EQ(w.findings, 0u) << walk::FindingNames(w.findings);
-            if (file != DataFile::Fschema) {
-                EXPECT_TRUE(std::equal(w.forward.begin(), w.forward.end(), w.backward.rbegin(), w.backward.rend()));
-            }
-            for (std::int32_t line : w.forward) EXPECT_EQ(++chainsHolding[static_cast<std::size_t>(line)], 1);
-        }
+std::size_t RecordSize(DataFile f) {
+    switch (f) {
+    case DataFile::Firstrec: return L::firstrec::size;
+    case DataFile::Clinique: return L::clinique::size;
+    case DataFile::Estime: return L::estime::size;
+    default: return L::fschema::size;
     }
 }
 
-TEST(SoundPractice, EveryChainWalksBothWaysOverItsOwnLines) {
-    const Options cases[] = {
-        Options{},
-        Sized(40, 400, 200, 100, 1),
-        Sized(40, 400, 200, 100, 2),
-        Sized(300, 4000, 1500, 900, 3),
-        Sized(1, 1, 1, 1),
-        Sized(1, 0, 0, 0),
-        Sized(0, 5, 0, 0), // lines but no patient: all stray
-        Sized(0, 0, 0, 0),
-        Sized(25, 30, 0, 7, 9), // fewer lines than the generator's odd forms
-    };
-    for (const Options& o : cases) {
-        SCOPED_TRACE("patients " + std::to_string(o.patients) + ", lines " + std::to_string(o.clinicalLines) +
-                     ", variant " + std::to_string(o.variant));
-        ExpectSound(Built(o));
-    }
-}
-
-TEST(SoundPractice, LooksLikeFilesGrownOverTheYears) {
-    const Practice pr = Built(Options{});
-    EXPECT_EQ(pr.clinicalLines, 400);
-    EXPECT_EQ(pr.quoteLines, 200);
-    EXPECT_EQ(pr.chartEntries, 100);
-    for (DataFile file : chainFiles) {
-        SCOPED_TRACE(practice::DataFileName(file));
-        const auto walks = walk::Examine(pr, file);
-        int empty = 0, unordered = 0, interleaved = 0;
-        for (std::size_t a = 0; a < walks.size(); ++a) {
-            const auto& fa = walks[a].forward;
-            if (fa.empty()) {
-                ++empty;
-                continue;
-            }
-            if (!std::is_sorted(fa.begin(), fa.end())) ++unordered;
-            const auto [aLow, aHigh] = std::minmax_element(fa.begin(), fa.end());
-            for (std::size_t b = a + 1; b < walks.size(); ++b) {
-                const auto& fb = walks[b].forward;
-                if (fb.empty()) continue;
-                const auto [bLow, bHigh] = std::minmax_element(fb.begin(), fb.end());
-                if (*aLow < *bHigh && *bLow < *aHigh) ++interleaved;
-            }
-        }
-        EXPECT_GT(empty, 0);
-        EXPECT_LT(empty, static_cast<int>(walks.size()) / 2 + 5);
-        EXPECT_GT(interleaved, 0);
-        if (file != DataFile::Fschema) { EXPECT_GT(unordered, 0); }
-        EXPECT_FALSE(walk::Unreached(pr, file, walks).empty()) << "no line in use outside the chains";
-    }
-}
-
-TEST(SoundPractice, SameOptionsGiveTheSameBytesAndAnotherVariantOthers) {
-    const Options o = WithDamage({"loop:estime:3", "truncate:clinique:5", "missing:param"});
-    const Practice first = Built(o);
-    const Practice again = Built(o);
+TEST(Generator, SameOptionsSameBytesAnotherVariantOthers) {
+    const practice::Practice first = Tiny("loop:estime:2"), again = Tiny("loop:estime:2");
     EXPECT_EQ(first.files, again.files);
-    EXPECT_EQ(first.present, again.present);
     EXPECT_EQ(first.manifest, again.manifest);
-
-    Options other = o;
-    other.variant = 1;
-    const Practice second = Built(other);
-    for (DataFile f : {DataFile::Clinique, DataFile::Estime, DataFile::Fschema, DataFile::Firstrec,
-                       DataFile::Identite, DataFile::Lastrec})
-        EXPECT_NE(FileOf(first, f), FileOf(second, f)) << practice::DataFileName(f);
+    const practice::Practice other = Tiny("loop:estime:2", false, 1);
+    for (DataFile f : {DataFile::Firstrec, DataFile::Clinique, DataFile::Estime, DataFile::Fschema})
+        EXPECT_NE(FileOf(first, f), FileOf(other, f)) << practice::DataFileName(f);
+    // The sound tiny practice, checked once by hand: clinical chains 1 2 4 6
+    // 8 9 10 11, 5 12 and 3 7; quotes 1 to 9 for patient 1; charts 4 5 6
+    // and 1 2 3 for patients 1 and 2.
+    const practice::Practice sound = Tiny();
+    const L::Bytes& lastrec = FileOf(sound, DataFile::Lastrec);
+    EXPECT_EQ(lastrec.size(), 1280u);
+    EXPECT_EQ(std::vector<std::int64_t>({L::Counter(lastrec, 0), L::Counter(lastrec, 2), L::Counter(lastrec, 3),
+                                         L::Counter(lastrec, 7)}),
+              std::vector<std::int64_t>({3, 9, 12, 6}));
+    std::vector<std::int64_t> pointers;
+    for (std::size_t p = 1; p <= 3; ++p)
+        for (L::Field f : {L::firstrec::clinicalStart, L::firstrec::clinicalEnd, L::firstrec::quoteStart,
+                           L::firstrec::quoteEnd, L::firstrec::chartStart})
+            pointers.push_back(Value(sound, DataFile::Firstrec, 32, p, f));
+    EXPECT_EQ(pointers, std::vector<std::int64_t>({1, 11, 1, 9, 4, 5, 12, 0, 0, 1, 3, 7, 0, 0, 0}));
 }
 
-TEST(Content, ClinicalLinesHoldEveryFormTheRepairsMeet) {
-    namespace C = L::clinique;
-    for (std::int32_t variant : {0, 1, 2}) {
-        SCOPED_TRACE("variant " + std::to_string(variant));
-        const Practice pr = Built(Sized(40, 400, 200, 100, variant));
-        const L::Bytes& clinique = FileOf(pr, DataFile::Clinique);
-        std::set<std::string> codes, designs;
-        std::set<char> users;
-        bool oThenZeros = false, ordinaryCode = false, red = false, redSecondOnly = false, billedZero = false,
-             labelEndsEarly = false;
-        EachRecord(clinique, C::size, [&](const std::uint8_t* r) {
-            const std::string_view code = Bytes(r, C::actCode);
-            codes.insert(std::string(code.substr(0, 4)));
-            oThenZeros |= code[0] == 'O' && code.find_first_not_of('\0', 1) == std::string_view::npos;
-            ordinaryCode |= code.substr(0, 4) == "HBJD";
-            const int colour = r[C::colour.at];
-            EXPECT_GE(colour, 48);
-            EXPECT_LE(colour, 147);
-            red |= colour == 49;
-            redSecondOnly |= colour != 49 && r[C::colour2.at] == 49;
-            const std::string design(Bytes(r, C::design));
-            designs.insert(design);
-            const bool designForm = design == "  " || (design[0] == ' ' && design[1] >= '1' && design[1] <= '9') ||
-                                    (std::isdigit(static_cast<unsigned char>(design[0])) &&
-                                     std::isdigit(static_cast<unsigned char>(design[1])));
-            EXPECT_TRUE(designForm) << "'" << design << "'";
-            users.insert(static_cast<char>(r[C::user.at]));
-            billedZero |= r[C::billed.at] == 0;
-            const std::string_view label = Bytes(r, C::text50);
-            labelEndsEarly |= label.find('\0') != std::string_view::npos && label[0] != '\0';
-        });
-        for (const char* form : {"O   ", " O  ", "  O ", "   O", "o   ", "SPR ", " SPR", " spr", "OX  ", "SPRX"})
-            EXPECT_EQ(codes.count(form), 1u) << "'" << form << "'";
-        EXPECT_TRUE(oThenZeros);
-        EXPECT_TRUE(ordinaryCode);
-        EXPECT_TRUE(red);
-        EXPECT_TRUE(redSecondOnly);
-        EXPECT_TRUE(designs.count("05") && designs.count("  ") && designs.count(" 5"));
-        for (char u : users) EXPECT_TRUE(u == ' ' || (u >= '0' && u <= '9')) << int(u);
-        EXPECT_TRUE(users.count(' ') && users.count('0'));
-        EXPECT_GE(users.size(), 8u);
-        EXPECT_TRUE(billedZero);
-        EXPECT_TRUE(labelEndsEarly);
-        // Windows-1252 bytes, whatever the charset of this source.
-        for (const char* label : {"D\xE9tartrage", "Consultation", "Extraction", "Radiographie panoramique",
-                                  "Ordonnance", "c\xE9ramo-m\xE9tallique"})
-            EXPECT_TRUE(Holds(clinique, label)) << label;
+struct Change {
+    DataFile file;
+    std::size_t record;
+    L::Field field;
+    std::int64_t before, after;
+};
+
+namespace F = L::firstrec;
+namespace C = L::clinique;
+namespace E = L::estime;
+const L::Field chartNext = L::fschema::next;
+constexpr DataFile Fr = DataFile::Firstrec, Cl = DataFile::Clinique, Es = DataFile::Estime, Fs = DataFile::Fschema;
+
+const struct {
+    const char* damage;
+    std::vector<Change> changes; // every byte the damage changes lies in these fields
+} pointDamages[] = {
+    {"start-negative:clinique:2", {{Fr, 2, F::clinicalStart, 1, -1}}},
+    {"start-high:clinique:2", {{Fr, 2, F::clinicalStart, 1, 13}}}, // the counter is 12
+    {"end-negative:clinique:2", {{Fr, 2, F::clinicalEnd, 12, -1}}},
+    {"end-high:clinique:2", {{Fr, 2, F::clinicalEnd, 12, 13}}},
+    {"first-prev:clinique:2", {{Cl, 1, C::prev, 0, 7}}}, // 7: in use, in no chain
+    {"last-next:clinique:2", {{Cl, 12, C::next, 0, 7}}},
+    {"next-high:clinique:2", {{Cl, 6, C::next, 10, 13}}},
+    {"prev-high:clinique:2", {{Cl, 6, C::prev, 5, 13}}},
+    {"uneven:clinique:2", {{Cl, 12, C::prev, 9, 10}}}, // ... 10, 9, 12: line 9 skipped backwards
+    {"loop:clinique:2", {{Cl, 12, C::next, 0, 1}}},
+    {"shared:clinique:2", {{Fr, 2, F::clinicalStart, 5, 1}, {Fr, 2, F::clinicalEnd, 12, 11}}}, // patient 1's
+    {"start-negative:estime:2:-9", {{Fr, 2, F::quoteStart, 1, -9}}},
+    {"end-high:estime:3", {{Fr, 3, F::quoteEnd, 9, 10}}},
+    {"first-prev:estime:3", {{Es, 1, E::prev, 0, 9}}},
+    {"last-next:estime:3", {{Es, 8, E::next, 0, 9}}},
+    {"prev-high:estime:3", {{Es, 4, E::prev, 3, 10}}},
+    {"uneven:estime:3", {{Es, 9, E::prev, 8, 7}}},
+    {"start-negative:Fschema:1", {{Fr, 1, F::chartStart, 1, -1}}},
+    {"start-high:Fschema:1", {{Fr, 1, F::chartStart, 1, 8}}}, // laid out with 7 entries
+    {"next-high:Fschema:1", {{Fs, 3, chartNext, 4, 8}}},
+    {"next-high:Fschema:3:100000", {{Fs, 5, chartNext, 7, 100000}}},
+    {"loop:Fschema:1", {{Fs, 7, chartNext, 0, 1}}},
+    {"shared:Fschema:1", {{Fr, 1, F::chartStart, 4, 1}}},
+};
+
+TEST(Damage, EachChangesTheFieldsItNamesAndNothingElse) {
+    for (const auto& c : pointDamages) {
+        SCOPED_TRACE(c.damage);
+        const practice::Practice sound = Tiny(c.damage, true), damaged = Tiny(c.damage);
+        std::vector<std::string> unexpected;
+        for (int f = 0; f < practice::dataFileCount; ++f) {
+            const auto file = static_cast<DataFile>(f);
+            ASSERT_EQ(FileOf(sound, file).size(), FileOf(damaged, file).size());
+            for (std::size_t i = 0; i < FileOf(sound, file).size(); ++i) {
+                if (FileOf(sound, file)[i] == FileOf(damaged, file)[i]) continue;
+                bool named = false;
+                for (const Change& k : c.changes) {
+                    const std::size_t size = RecordSize(k.file), at = (k.record - 1) * size + k.field.at;
+                    named |= k.file == file && i >= at && i < at + k.field.width;
+                }
+                if (!named) unexpected.push_back(std::string(practice::DataFileName(file)) + "@" + std::to_string(i));
+            }
+        }
+        EXPECT_EQ(unexpected, std::vector<std::string>{});
+        for (const Change& k : c.changes) {
+            EXPECT_EQ(Value(sound, k.file, RecordSize(k.file), k.record, k.field), k.before);
+            EXPECT_EQ(Value(damaged, k.file, RecordSize(k.file), k.record, k.field), k.after);
+        }
     }
 }
 
-TEST(Content, QuoteLinesChartsAndPatientsHoldTheirOddForms) {
-    namespace E = L::estime;
-    namespace F = L::fschema;
-    const Practice pr = Built(Options{});
-    std::set<std::string> codes;
-    std::set<std::int64_t> numbers;
-    EachRecord(FileOf(pr, DataFile::Estime), E::size, [&](const std::uint8_t* r) {
-        codes.insert(std::string(Bytes(r, E::actCode)));
-        numbers.insert(L::GetSigned(r, E::number));
-    });
-    for (const char* form : {"SPR ", " SPR", " spr", "SPRX", "O   ", " O  "})
-        EXPECT_EQ(codes.count(form), 1u) << "'" << form << "'";
-    EXPECT_TRUE(numbers.count(-1) && numbers.count(-25536));
-    EXPECT_TRUE(Holds(FileOf(pr, DataFile::Estime), "Couronne c\xE9ramo-m\xE9tallique"));
-
-    bool freeSlot = false, zeroSlot = false, negative = false, allFree = false;
-    EachRecord(FileOf(pr, DataFile::Fschema), F::size, [&](const std::uint8_t* r) {
-        int used = 0;
-        for (std::size_t i = 0; i < F::slots; ++i) {
-            const auto c = static_cast<std::int8_t>(r[F::valueC + i]);
-            if (c == ' ') {
-                freeSlot = true;
-                continue;
-            }
-            ++used;
-            zeroSlot |= c == 0;
-            negative |= c < 0 || static_cast<std::int8_t>(r[F::valueA + i]) < 0 ||
-                        static_cast<std::int8_t>(r[F::valueB + i]) < 0;
+TEST(Damage, TruncateCutsARecordInHalfAndMissingLeavesTheFileOut) {
+    const struct {
+        const char* damage;
+        DataFile file;
+        std::size_t size; // 0: left out
+    } cases[] = {
+        {"truncate:clinique:2", Cl, 11 * 224 + 112}, // record 12, patient 2's last line
+        {"truncate:estime", Es, 8 * 86 + 43},        // the last record
+        {"truncate:Fschema:1", Fs, 5 * 64 + 32},
+        {"truncate:firstrec:2", Fr, 32 + 16},
+        {"truncate:lastrec", DataFile::Lastrec, 79 * 16 + 8},
+        {"missing:param", DataFile::Param, 0},
+        {"missing:patient.tri", DataFile::PatientTri, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        const practice::Practice sound = Tiny(c.damage, true), damaged = Tiny(c.damage);
+        for (int f = 0; f < practice::dataFileCount; ++f) {
+            const auto file = static_cast<DataFile>(f);
+            EXPECT_EQ(damaged.present[f], file != c.file || c.size > 0);
+            if (file != c.file) { EXPECT_EQ(FileOf(damaged, file), FileOf(sound, file)); }
         }
-        allFree |= used == 0;
-    });
-    EXPECT_TRUE(freeSlot && zeroSlot && negative && allFree);
-
-    int zero = 0, credit = 0, debt = 0;
-    EachRecord(FileOf(pr, DataFile::Identite), L::identite::size, [&](const std::uint8_t* r) {
-        const auto bits = static_cast<std::uint64_t>(L::GetSigned(r, L::identite::balance));
-        double balance;
-        std::memcpy(&balance, &bits, sizeof balance);
-        zero += balance == 0.0;
-        credit += balance > 0.0;
-        debt += balance < 0.0;
-        EXPECT_TRUE(std::isupper(static_cast<unsigned char>(r[L::identite::name.at])));
-    });
-    EXPECT_GT(zero, 0);
-    EXPECT_GT(credit, 0);
-    EXPECT_GT(debt, 0);
+        const L::Bytes& whole = FileOf(sound, c.file);
+        if (c.size) { EXPECT_EQ(FileOf(damaged, c.file), L::Bytes(whole.begin(), whole.begin() + c.size)); }
+    }
 }
 
-TEST(Content, NoByteThatThePassesThroughIsZero) {
-    for (const Options& o : {Options{}, Sized(7, 90, 33, 12, 5)}) {
-        const Practice pr = Built(o);
-        std::set<std::uint8_t> values;
-        auto expectNonZero = [&](const L::Bytes& file, std::size_t size, L::Field f, const char* name) {
-            std::size_t zeros = 0;
-            EachRecord(file, size, [&](const std::uint8_t* r) {
-                for (std::size_t i = 0; i < f.width; ++i) {
-                    zeros += r[f.at + i] == 0;
-                    values.insert(r[f.at + i]);
-                }
-            });
-            EXPECT_EQ(zeros, 0u) << name << " at " << f.at;
-        };
-        for (L::Field f : L::clinique::opaque)
-            expectNonZero(FileOf(pr, DataFile::Clinique), L::clinique::size, f, "clinique");
-        for (L::Field f : L::estime::opaque) expectNonZero(FileOf(pr, DataFile::Estime), L::estime::size, f, "estime");
-        for (L::Field f : L::identite::opaque)
-            expectNonZero(FileOf(pr, DataFile::Identite), L::identite::size, f, "identite");
-        expectNonZero(FileOf(pr, DataFile::Firstrec), L::firstrec::size, L::firstrec::opaque, "firstrec");
-        expectNonZero(FileOf(pr, DataFile::Lastrec), L::lastrec::size, L::lastrec::opaque, "lastrec");
-        // The counters nobody reads are opaque too.
-        const L::Bytes& lastrec = FileOf(pr, DataFile::Lastrec);
-        for (std::size_t i = 0; i < L::lastrec::records; ++i)
-            if (i != L::lastrec::patients && i != L::lastrec::quoteLines && i != L::lastrec::clinicalLines &&
-                i != L::lastrec::chartEntries) {
-                for (std::size_t b = 0; b < 4; ++b) EXPECT_NE(lastrec[i * 16 + 12 + b], 0) << "lastrec " << i;
-            }
-        for (DataFile f : {DataFile::Param, DataFile::Patient, DataFile::PatientTri}) {
-            const L::Bytes& file = FileOf(pr, f);
-            EXPECT_FALSE(file.empty() && pr.patients > 0) << practice::DataFileName(f);
-            EXPECT_EQ(std::count(file.begin(), file.end(), 0), 0) << practice::DataFileName(f);
-        }
-        EXPECT_GT(values.size(), 200u) << "opaque bytes barely vary";
+TEST(Damage, LongLaysOutASoundChainOfTheLengthAsked) {
+    const struct {
+        const char* damage;
+        DataFile file;
+        L::Field start, next;
+        std::size_t patient;
+        std::int64_t first, last, length;
+    } cases[] = {
+        {"long:clinique:2:4", Cl, F::clinicalStart, C::next, 2, 5, 12, 4},
+        {"long:Fschema:1:4", Fs, F::chartStart, chartNext, 1, 3, 6, 4},
+        {"long:clinique:2", Cl, F::clinicalStart, C::next, 2, 1, 5003, 5001},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.damage);
+        const practice::Practice p = Tiny(c.damage);
+        EXPECT_EQ(p.files, Tiny(c.damage, true).files);
+        std::int64_t line = Value(p, Fr, 32, c.patient, c.start), last = 0, length = 0;
+        EXPECT_EQ(line, c.first);
+        for (; line > 0 && length <= c.length; ++length)
+            line = Value(p, c.file, RecordSize(c.file), static_cast<std::size_t>(last = line), c.next);
+        EXPECT_EQ(std::make_pair(last, length), std::make_pair(c.last, c.length));
     }
 }
 

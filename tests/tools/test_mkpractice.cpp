@@ -1,93 +1,80 @@
-// The command line writes what the library builds, and refuses what it cannot
-// honour without writing anything.
+// mkpractice's command line, run after run in one directory: what each run
+// says, its exit status, and the files it leaves (a refused run writes
+// nothing; a run without some file removes the one a previous run wrote).
+#include <gtest/gtest.h>
 
-#include "tests/tools/support.h"
-
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-    int status;
-    std::string out;
-};
-
-Outcome Mkpractice(const std::string& arguments) {
-    const fs::path out = fs::temp_directory_path() / ("chkort-mkpractice-out-" + std::to_string(::getpid()));
-    const std::string command = std::string(MKPRACTICE_PATH) + " " + arguments + " >" + out.string() + " 2>&1";
-    Outcome run{std::system(command.c_str()), {}};
-    std::ifstream in(out);
-    std::stringstream text;
-    text << in.rdbuf();
-    run.out = text.str();
-    fs::remove(out);
-    return run;
-}
-
-class MkpracticeTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() / ("chkort-mkpractice-" + std::to_string(::getpid()));
-        fs::remove_all(dir);
-    }
-    void TearDown() override { fs::remove_all(dir); }
-    fs::path dir;
-};
-
-TEST_F(MkpracticeTest, WritesWhatTheLibraryBuildsAndSaysWhatItInjected) {
-    const Outcome run = Mkpractice(dir.string() + " --patients 12 --lines 90 --variant 4 --damage loop:estime:2" +
-                               " --damage missing:param --damage truncate:Fschema");
-    ASSERT_EQ(run.status, 0) << run.out;
-
-    practice::Options o = WithDamage({"loop:estime:2", "missing:param", "truncate:Fschema"});
-    o.patients = 12;
-    o.clinicalLines = 90;
-    o.quoteLines = 45;
-    o.chartEntries = 22;
-    o.variant = 4;
-    const practice::Practice expected = Built(o);
-    for (int f = 0; f < practice::dataFileCount; ++f) {
-        const fs::path path = dir / practice::DataFileName(static_cast<practice::DataFile>(f));
-        ASSERT_EQ(fs::exists(path), expected.present[f]) << path;
-        if (expected.present[f]) { EXPECT_EQ(hostlayout::ReadFileBytes(path.string()), expected.files[f]) << path; }
-    }
-    for (const std::string& line : expected.manifest) EXPECT_NE(run.out.find(line), std::string::npos) << line;
-}
-
-TEST_F(MkpracticeTest, BadArgumentsAreRefusedAndNothingIsWritten) {
-    const std::string cases[] = {
-        "--damage nope:clinique:1",
-        "--damage loop:clinique:99",
-        "--patients -3",
-        "--patients",
-        "--lines many",
-        "--frobnicate",
-        "--damage loop:clinique:3 --damage loop:clinique:3",
+TEST(Mkpractice, CommandLine) {
+    const fs::path dir = fs::temp_directory_path() / ("chkort-mkpractice-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    using Sizes = std::map<std::string, std::uintmax_t>;
+    const Sizes none;
+    const Sizes tiny = {{"Fschema", 384}, {"clinique", 2688}, {"estime", 774},  {"firstrec", 96},   {"identite", 4260},
+                        {"lastrec", 1280}, {"param", 512},    {"patient", 120}, {"patient.tri", 48}};
+    const struct {
+        const char* args;
+        int status;
+        const char* says;
+        Sizes after; // the files of p afterwards
+    } runs[] = {
+        {"", 2, "usage: mkpractice DIR", none},
+        {"--help", 0, "--sound        lay the practice out for the damages", none},
+        {"--list-damage", 0, "  uneven *        the last line's previous link skips a line", none},
+        {"p --patients -3", 2, "mkpractice: --patients: '-3' is not a number of 0 or more", none},
+        {"p --lines many", 2, "mkpractice: --lines: 'many' is not a number of 0 or more", none},
+        {"p --patients", 2, "mkpractice: --patients needs a value", none},
+        {"p --frobnicate", 2, "mkpractice: unknown option --frobnicate (see --help)", none},
+        {"p q", 2, "mkpractice: one directory only ('p', then 'q')", none},
+        {"p --damage nope:clinique:1", 2, "unknown damage kind 'nope'", none},
+        {"p --damage loop:clinique", 2, "loop:clinique: a patient number (1 or more) is needed", none},
+        {"p --damage truncate:param", 2, "no counter gives the size of param", none},
+        {"p --damage first-prev:estime:2:0", 2, "the value must be other than 0", none},
+        {"p --damage end-high:Fschema:3", 2, "the dental chart has no end pointer", none},
+        {"p --damage loop:clinique:41", 2, "loop:clinique:41: the practice has 40 patients", none},
+        {"p --damage start-high:clinique:3:400", 2, "the value must be above the counter, 400", none},
+        {"p --damage loop:clinique:3 --damage last-next:clinique:3", 2, "another damage already changes", none},
+        {"p --damage long:clinique:3:2 --damage uneven:clinique:3", 2, "of 2 lines is too short", none},
+        {"p --damage truncate:estime --damage missing:estime", 2, "estime is already truncated or missing", none},
+        {"p --patients 3 --lines 12 --quotes 9 --chart 6", 0,
+         "variant 0: 3 patients, clinique 12 lines, estime 9 lines, Fschema 6 entries", tiny},
+        // Lines 10 a patient, quotes half of them, chart entries a quarter.
+        {"p --patients 3 --damage missing:param", 0, "  missing:param: param left out",
+         {{"Fschema", 448}, {"clinique", 6720}, {"estime", 1290}, {"firstrec", 96}, {"identite", 4260},
+          {"lastrec", 1280}, {"patient", 120}, {"patient.tri", 48}}},
+        // Empty files are written too.
+        {"p --patients 0", 0, "0 patients, clinique 0 lines",
+         {{"Fschema", 0}, {"clinique", 0}, {"estime", 0}, {"firstrec", 0}, {"identite", 0}, {"lastrec", 1280},
+          {"param", 512}, {"patient", 0}, {"patient.tri", 0}}},
     };
-    for (const std::string& arguments : cases) {
-        const Outcome run = Mkpractice(dir.string() + " " + arguments);
-        EXPECT_NE(run.status, 0) << arguments;
-        EXPECT_NE(run.out.find("mkpractice: "), std::string::npos) << arguments << "\n" << run.out;
-        EXPECT_FALSE(fs::exists(dir)) << arguments;
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.args);
+        const std::string command = "cd " + dir.string() + " && " MKPRACTICE_PATH " " + run.args + " >out 2>&1";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), run.status);
+        std::stringstream out;
+        out << std::ifstream(dir / "out").rdbuf();
+        EXPECT_NE(out.str().find(run.says), std::string::npos) << out.str();
+        Sizes after;
+        if (fs::exists(dir / "p"))
+            for (const auto& e : fs::directory_iterator(dir / "p")) after[e.path().filename()] = e.file_size();
+        EXPECT_EQ(after, run.after);
     }
-    const Outcome none = Mkpractice("");
-    EXPECT_NE(none.status, 0);
-    EXPECT_NE(none.out.find("usage:"), std::string::npos);
-    const Outcome list = Mkpractice("--list-damage");
-    EXPECT_EQ(list.status, 0);
-    for (int k = 0; k < practice::damageKindCount; ++k) {
-        const char* kind = practice::DamageKindName(static_cast<practice::DamageKind>(k));
-        EXPECT_NE(list.out.find(kind), std::string::npos) << kind;
-    }
+    fs::remove_all(dir);
 }
 
 } // namespace
