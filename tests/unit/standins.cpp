@@ -2,6 +2,7 @@
 
 #include "checks/checks.h"
 #include "checks/print.h"
+#include "store/state.h"
 
 #include <gtest/gtest.h>
 
@@ -41,4 +42,10 @@ void RunInputDialog(WindowRef, DialogKind kind) {
     }
 }
 
-void PrintCurrentView(WindowRef) { PrintViewFromStart(RecordedPrinter); }
+// The job's portable part, on a printer of 300 dots per inch.
+void PrintCurrentView(WindowRef) {
+    PrintFont = CreateFontFrom(PrintFontSpec(PrintFontHeight(300)));
+    PrintViewFromStart(RecordedPrinter);
+    DeleteFontRef(PrintFont);
+    PrintFont = 0;
+}

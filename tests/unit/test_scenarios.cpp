@@ -1,0 +1,548 @@
+// Every command of the window on small practices laid by hand, compared
+// with golden transcripts (see transcript.h): what each view draws page
+// after page, on screen and on paper, the integrity and size tests, every
+// repair through its dialog, and what the shell refuses.
+#include "tests/unit/transcript.h"
+
+#include "checks/print.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "store/datafiles.h"
+#include "store/format.h"
+
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+namespace L = hostlayout;
+
+DialogAnswer Ok(DialogKind kind, std::vector<std::string> texts) { return {kind, true, std::move(texts)}; }
+DialogAnswer Patient(const char* number) { return Ok(DialogNumero, {number}); }
+DialogAnswer Line(const char* number) { return Ok(DialogLigne, {number}); }
+
+// Patient 1's chains through records 1..n in file order: clinical lines in
+// colour 48, quote lines, chart entries with no slot in use.
+MiniPractice InOrder(std::int32_t clinical, std::int32_t quotes, std::int32_t entries, std::int32_t fileRecords) {
+    MiniPractice m(2, fileRecords, fileRecords, fileRecords);
+    for (std::int32_t i = 1; i <= fileRecords; ++i) {
+        L::PutInt(m.Clinical(i), L::clinique::colour, 48);
+        for (std::size_t s = 0; s < L::fschema::slots; ++s) m.Entry(i)[L::fschema::valueC + s] = 0x20;
+    }
+    auto lay = [](std::uint8_t* first, std::uint8_t* last, std::int32_t n, auto record, L::Field prev, L::Field next) {
+        if (n == 0) return;
+        L::PutInt(first, L::Field{0, 4}, 1);
+        if (last) L::PutInt(last, L::Field{0, 4}, n);
+        for (std::int32_t i = 1; i <= n; ++i) {
+            if (prev.width) L::PutInt(record(i), prev, i - 1);
+            L::PutInt(record(i), next, i == n ? 0 : i + 1);
+        }
+    };
+    std::uint8_t* f = m.Firstrec(1);
+    lay(f + L::firstrec::clinicalStart.at, f + L::firstrec::clinicalEnd.at, clinical,
+        [&](std::int32_t i) { return m.Clinical(i); }, L::clinique::prev, L::clinique::next);
+    lay(f + L::firstrec::quoteStart.at, f + L::firstrec::quoteEnd.at, quotes, [&](std::int32_t i) { return m.Quote(i); },
+        L::estime::prev, L::estime::next);
+    lay(f + L::firstrec::chartStart.at, nullptr, entries, [&](std::int32_t i) { return m.Entry(i); }, L::Field{0, 0},
+        L::fschema::next);
+    return m;
+}
+
+void Counter(MiniPractice& m, std::size_t which, std::int32_t value) {
+    L::PutInt(m.lastrec.data() + which * L::lastrec::size, L::lastrec::counter, value);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- views
+
+SCENARIO(clinical_chart) {
+    MiniPractice m(3, 20, 4, 4);
+    m.ClinicalChain(2, {5, 9, 2});
+    L::PutInt(m.Clinical(5), L::clinique::colour, 48);
+    L::PutInt(m.Clinical(9), L::clinique::colour, 49);
+    L::PutInt(m.Clinical(2), L::clinique::colour, 50);
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("2")});
+    Paint();
+    Paint(); // after the end: the header again
+    Command(CMD_CLINICAL_FROM_END, {Patient("2")});
+    Paint();
+    Command(ACC_CONTINUE);
+}
+
+SCENARIO(pages) {
+    clientBottom = 200; // a page of the window ends at 100
+    Open(InOrder(14, 0, 0, 20));
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    for (int page = 0; page < 4; ++page) Paint();
+    // A chain that ends on the last place of its page: no empty page after.
+    Open(InOrder(6, 0, 0, 20));
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Paint();
+    Paint();
+}
+
+SCENARIO(looping_chain) {
+    clientBottom = 200;
+    MiniPractice m(1, 6, 1, 1);
+    m.ClinicalChain(1, {1, 2, 3});
+    L::PutInt(m.Clinical(3), L::clinique::next, 2); // back to its second line
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    for (int page = 0; page < 3; ++page) Paint(); // numbered on and on
+}
+
+SCENARIO(walks_leaving_the_file) {
+    MiniPractice m(4, 10, 4, 4);
+    m.ClinicalChain(1, {3, 4});
+    L::PutInt(m.Clinical(4), L::clinique::next, 11); // one past the counter
+    L::PutInt(m.Firstrec(2), L::firstrec::clinicalStart, -3);
+    L::PutInt(m.Firstrec(3), L::firstrec::clinicalStart, 10000);
+    Open(m);
+    for (const char* patient : {"1", "2", "3"}) {
+        Command(CMD_CLINICAL_FROM_START, {Patient(patient)});
+        Paint();
+        Paint(); // nothing until a command is chosen again
+    }
+}
+
+SCENARIO(unreadable_records) {
+    MiniPractice m(2, 12, 10, 4);
+    m.ClinicalChain(1, {1, 2, 12});
+    m.clinique.resize(11 * 224); // shorter than its counter
+    m.estime.resize(7 * 86);
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Paint();
+    Paint(); // the box is not shown again
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    ShortTransfer(1); // the firstrec read
+    Paint();
+    Command(CMD_BROWSE_ESTIME, {Ok(DialogVisual, {"5"})});
+    Paint();
+    Paint();
+}
+
+SCENARIO(quotes) {
+    MiniPractice m(2, 4, 12, 4);
+    m.QuoteChain(2, {5, 9, 2});
+    L::PutInt(m.Quote(5), L::estime::number, -1);
+    Open(m);
+    Command(CMD_QUOTES_FROM_START, {Patient("2")});
+    Paint();
+    Command(CMD_QUOTES_FROM_END, {Patient("2")});
+    Paint();
+    Command(CMD_QUOTES_FROM_START, {Patient("1")}); // no quotes: the header, every time
+    Paint();
+    Paint();
+}
+
+SCENARIO(dental_chart) {
+    MiniPractice m(1, 4, 4, 12);
+    m.ChartChain(1, {7, 12});
+    std::uint8_t* e = m.Entry(7);
+    for (std::size_t i = 0; i < L::fschema::slots; ++i) e[L::fschema::valueC + i] = 0x20;
+    e[L::fschema::valueA + 3] = 11;
+    e[L::fschema::valueB + 3] = 2;
+    e[L::fschema::valueC + 3] = 65;
+    e[L::fschema::valueA + 0] = 0xFF; // -1
+    e[L::fschema::valueB + 0] = 0x80; // -128
+    e[L::fschema::valueC + 0] = 0;    // zero is a value: the slot is in use
+    for (std::size_t i = 0; i < L::fschema::slots; ++i) m.Entry(12)[L::fschema::valueC + i] = 0x20;
+    Open(m);
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Paint();
+}
+
+SCENARIO(raw_browser) {
+    clientBottom = 200;
+    MiniPractice m(1, 20, 6, 1);
+    m.lastrec = L::Lastrec(1, 16, 6, 1); // four lines more in the file than in use
+    L::PutInt(m.Clinical(3), L::clinique::colour, 49);
+    Open(m);
+    Command(CMD_BROWSE_CLINIQUE, {Ok(DialogVisual, {"2"})});
+    for (int page = 0; page < 4; ++page) Paint();
+    Command(CMD_BROWSE_CLINIQUE, {Ok(DialogVisual, {"0"})}); // nothing drawn
+    Paint();
+    Command(CMD_BROWSE_ESTIME, {Ok(DialogVisual, {"6"})});
+    Paint();
+}
+
+// ---------------------------------------------------------------- paper
+
+// At 3508 device units the page ends at 3408; at 300 (printerResolution)
+// at 200: the first page holds the header and 9 lines, the others 10.
+SCENARIO(print_clinical_chart) {
+    printerResolution = 300;
+    Open(InOrder(20, 0, 0, 20));
+    Command(CMD_CLINICAL_FROM_END, {Patient("1")});
+    Paint(); // the screen stands in the chain: the job starts over
+    Command(CMD_PRINT);
+}
+
+SCENARIO(print_pages_filled_to_the_last_line) {
+    printerResolution = 300;
+    Open(InOrder(0, 29, 19, 30)); // 9 + 10 + 10 quotes, 9 + 10 entries
+    Command(CMD_QUOTES_FROM_START, {Patient("1")});
+    Command(CMD_PRINT);
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Command(CMD_PRINT);
+    Open(InOrder(0, 30, 0, 30)); // one line more: a page of its own
+    Command(CMD_QUOTES_FROM_END, {Patient("1")});
+    Command(CMD_PRINT);
+}
+
+SCENARIO(print_walks_that_stop) {
+    printerResolution = 300;
+    MiniPractice m = InOrder(0, 9, 12, 20);
+    L::PutInt(m.Quote(9), L::estime::next, 21); // leaves the file on a full page
+    m.fschema.resize(9 * L::fschema::size);     // the tenth entry cannot be read
+    Open(m);
+    Command(CMD_QUOTES_FROM_START, {Patient("1")});
+    Command(CMD_PRINT);
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Command(CMD_PRINT);
+}
+
+// A chain that links back on itself prints each of its lines at most once
+// per record the file holds, even when lastrec promises far more.
+SCENARIO(print_loops) {
+    for (std::int32_t counter : {5, 30000}) {
+        MiniPractice m(1, 5, 5, 5);
+        m.ClinicalChain(1, {1, 2, 3});
+        L::PutInt(m.Clinical(3), L::clinique::next, 1);
+        m.QuoteChain(1, {4, 5});
+        L::PutInt(m.Quote(5), L::estime::next, 4);
+        m.ChartChain(1, {2, 3});
+        L::PutInt(m.Entry(3), L::fschema::next, 2);
+        for (std::size_t c : {L::lastrec::clinicalLines, L::lastrec::quoteLines, L::lastrec::chartEntries})
+            Counter(m, c, counter);
+        Open(m);
+        for (unsigned view : {CMD_CLINICAL_FROM_START, CMD_QUOTES_FROM_START, CMD_DENTAL_CHART}) {
+            Command(view, {Patient("1")});
+            Command(CMD_PRINT);
+        }
+    }
+}
+
+// Line 134,217,729 of clinique lies 7 x 4 GiB after line 1, which the
+// 32-bit offset makes line 1 again (entry 67,108,865 of Fschema, entry 1):
+// such a loop ends after one line more than the places where a record of
+// the file can start (every 32 bytes in clinique, every 64 in Fschema).
+SCENARIO(print_loop_through_wrapped_offsets) {
+    MiniPractice m(1, 5, 5, 5);
+    m.ClinicalChain(1, {1});
+    L::PutInt(m.Clinical(1), L::clinique::next, 134'217'729);
+    m.ChartChain(1, {1});
+    L::PutInt(m.Entry(1), L::fschema::next, 67'108'865);
+    Counter(m, L::lastrec::clinicalLines, 200'000'000);
+    Counter(m, L::lastrec::chartEntries, 100'000'000);
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Command(CMD_PRINT);
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Command(CMD_PRINT);
+}
+
+// ---------------------------------------------------------------- checks
+
+SCENARIO(integrity_sound) {
+    MiniPractice m(4, 9, 6, 1);
+    m.ClinicalChain(1, {3, 1, 8});
+    m.ClinicalChain(3, {2, 9, 4, 5});
+    m.QuoteChain(2, {6, 1});
+    Open(m);
+    Command(CMD_TEST_CLINIQUE);
+    std::filesystem::remove(dir / "tmp" / "erreurfiche.txt");
+    Command(CMD_TEST_CLINIQUE); // writes its two files again
+    Command(CMD_TEST_ESTIME);
+}
+
+SCENARIO(integrity_pointers_and_links) {
+    MiniPractice m(8, 12, 1, 1);
+    m.ClinicalChain(1, {1, 2, 3});
+    L::PutInt(m.Firstrec(1), L::firstrec::clinicalStart, -1); // still walked backwards
+    m.ClinicalChain(2, {4, 5, 6});
+    L::PutInt(m.Firstrec(2), L::firstrec::clinicalStart, 0);
+    m.ClinicalChain(3, {7, 8});
+    L::PutInt(m.Firstrec(3), L::firstrec::clinicalEnd, 13);
+    m.ClinicalChain(4, {9});
+    L::PutInt(m.Firstrec(4), L::firstrec::clinicalStart, 13);
+    L::PutInt(m.Firstrec(4), L::firstrec::clinicalEnd, -4);
+    m.ClinicalChain(5, {12}); // the counter's own line is in range
+    m.ClinicalChain(6, {10, 11});
+    L::PutInt(m.Clinical(10), L::clinique::next, 13); // the forward walk ends on it
+    L::PutInt(m.Clinical(11), L::clinique::prev, -2); // the backward walk too
+    Open(m);
+    Command(CMD_TEST_CLINIQUE);
+}
+
+SCENARIO(integrity_outward_and_shared_lines) {
+    MiniPractice m(7, 12, 1, 1);
+    m.ClinicalChain(3, {1, 2, 3, 4});
+    // Patient 7 starts on a line of its own, then runs into patient 3's.
+    L::PutInt(m.Firstrec(7), L::firstrec::clinicalStart, 5);
+    L::PutInt(m.Firstrec(7), L::firstrec::clinicalEnd, 4);
+    L::PutInt(m.Clinical(5), L::clinique::next, 2);
+    // Patient 5: its ends point outwards; its forward walk runs on to 11.
+    m.ClinicalChain(5, {6, 7, 8});
+    L::PutInt(m.Clinical(6), L::clinique::prev, 12);
+    L::PutInt(m.Clinical(8), L::clinique::next, 11);
+    // Patient 6: its first line points outwards and into patient 3's chain.
+    L::PutInt(m.Firstrec(6), L::firstrec::clinicalStart, 9);
+    L::PutInt(m.Firstrec(6), L::firstrec::clinicalEnd, 10);
+    L::PutInt(m.Clinical(9), L::clinique::prev, 7);
+    L::PutInt(m.Clinical(9), L::clinique::next, 1);
+    L::PutInt(m.Clinical(10), L::clinique::prev, 13);
+    Open(m);
+    Command(CMD_TEST_CLINIQUE);
+}
+
+SCENARIO(integrity_runaway_chains) {
+    MiniPractice m(3, 10002, 1, 1);
+    for (auto [p, first, n] : {std::tuple{1, 1, 5000}, std::tuple{2, 5001, 5001}}) { // 5000 pass, not 5001
+        L::PutInt(m.Firstrec(p), L::firstrec::clinicalStart, first);
+        L::PutInt(m.Firstrec(p), L::firstrec::clinicalEnd, first + n - 1);
+        for (std::int32_t i = 0; i < n; ++i) {
+            L::PutInt(m.Clinical(first + i), L::clinique::prev, i == 0 ? 0 : first + i - 1);
+            L::PutInt(m.Clinical(first + i), L::clinique::next, i + 1 == n ? 0 : first + i + 1);
+        }
+    }
+    m.ClinicalChain(3, {10002});
+    L::PutInt(m.Clinical(10002), L::clinique::next, 10002); // loops on itself
+    Open(m);
+    Command(CMD_TEST_CLINIQUE);
+}
+
+SCENARIO(integrity_failures) {
+    MiniPractice m(3, 10, 3, 1);
+    m.ClinicalChain(1, {1, 9, 2});
+    m.ClinicalChain(2, {3, 4});
+    L::PutInt(m.Firstrec(2), L::firstrec::clinicalEnd, 0);
+    m.clinique.resize(8 * 224); // lines 9 and 10 are missing
+    Open(m);
+    Command(CMD_TEST_CLINIQUE); // that patient's test ends, the next one is tested
+    // Without its report file the test ends before reading anything.
+    std::filesystem::remove(dir / "tmp" / "erreurfiche.txt");
+    std::filesystem::create_directory(dir / "tmp" / "erreurfiche.txt");
+    Command(CMD_TEST_ESTIME);
+    std::filesystem::remove_all(dir / "tmp");
+    Command(CMD_TEST_ESTIME);
+    std::filesystem::create_directory(dir / "tmp");
+    Open(MiniPractice(0, 3, 3, 1)); // no patient: the map all the same
+    Command(CMD_TEST_ESTIME);
+}
+
+SCENARIO(sizes) {
+    MiniPractice m(100, 10, 10, 10);
+    m.firstrec.resize(3199);          // one byte short
+    m.patient.resize(4000 + 2000000); // at the tolerance
+    m.estime.resize(860 + 2000001);   // one byte beyond it
+    Open(m);
+    Command(CMD_TEST_SIZES);
+    for (std::size_t size : {1279, 2001280, 2001281}) { // lastrec against its eighty records
+        MiniPractice n(1, 1, 1, 1);
+        n.lastrec.resize(size, 0x11);
+        Open(n);
+        Command(CMD_TEST_SIZES);
+    }
+    // A file the set could not open is an error, whatever its counter.
+    Open(MiniPractice(3, 4, 4, 4), "firstrec");
+    Command(CMD_TEST_SIZES);
+}
+
+// ---------------------------------------------------------------- repairs
+
+SCENARIO(cut_quotes) {
+    MiniPractice m(3, 4, 12, 4);
+    m.QuoteChain(2, {5, 9, 2, 7});
+    m.QuoteChain(1, {1, 3});
+    L::PutInt(m.Firstrec(3), L::firstrec::quoteStart, 13); // beyond the counter
+    Open(m);
+    Command(CMD_QUOTES_FROM_START, {Patient("2")});
+    Command(CMD_CORRECT, {Line("10")}); // longer than the chain
+    Command(CMD_CORRECT, {Line("3")});
+    Command(CMD_QUOTES_FROM_END, {Patient("2")}); // 9, 2, 5 from the end
+    Paint();
+    Command(CMD_CORRECT, {Line("-1")}); // as Annuler: nothing read, the numbering goes on
+    Command(CMD_CORRECT, {{DialogLigne, false, {}}});
+    Command(CMD_CORRECT, {Line("2")});
+    Command(CMD_QUOTES_FROM_END, {Patient("2")});
+    Command(CMD_CORRECT, {Line("0")});
+    Command(CMD_QUOTES_FROM_START, {Patient("3")});
+    Command(CMD_CORRECT, {Line("1")});
+    Command(CMD_BROWSE_CLINIQUE, {Ok(DialogVisual, {"1"})});
+    Command(CMD_CORRECT); // not a patient's view: not even asked
+}
+
+SCENARIO(cut_clinical_chains) {
+    MiniPractice m(3, 12, 4, 4);
+    m.ClinicalChain(1, {4, 8, 11, 6});
+    L::PutInt(m.Clinical(8), L::clinique::prev, 3);            // wrong
+    L::PutInt(m.Clinical(6), L::clinique::prev, 0);            // wrong
+    L::PutInt(m.Firstrec(1), L::firstrec::clinicalEnd, 12);    // wrong far end
+    m.ClinicalChain(2, {1, 2, 3, 5});
+    L::PutInt(m.Clinical(5), L::clinique::next, 2); // loops back to 2
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Command(CMD_CORRECT, {Line("4")}); // the back links mended
+    Command(CMD_CLINICAL_FROM_START, {Patient("2")});
+    Command(CMD_CORRECT, {Line("3")}); // ahead of the loop
+    Command(CMD_CORRECT, {Line("3")}); // no change: the same bytes
+    // A view that ended on a line it could not read is drawn again after
+    // the cut, from its header.
+    MiniPractice cut(1, 6, 1, 1);
+    cut.ClinicalChain(1, {1, 2, 3, 6});
+    cut.clinique.resize(5 * L::clinique::size);
+    Open(cut);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Paint();
+    Command(CMD_CORRECT, {Line("3")});
+    Paint();
+}
+
+SCENARIO(cut_dental_chart) {
+    MiniPractice m(2, 1, 1, 9);
+    m.ChartChain(1, {1, 8, 3, 6});
+    m.ChartChain(2, {9, 2});
+    Open(m);
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Command(CMD_CORRECT, {Line("2")});
+    Command(CMD_CORRECT, {Line("5")}); // beyond the chain
+    Command(CMD_CORRECT, {Line("0")});
+    Command(CMD_DENTAL_CHART, {Patient("2")});
+    Command(CMD_CORRECT, {Line("1")});
+}
+
+SCENARIO(relink) {
+    MiniPractice m(2, 10, 10, 1);
+    m.ClinicalChain(1, {4, 2, 9});
+    m.QuoteChain(1, {4, 2});
+    m.ClinicalChain(2, {5, 6});
+    L::PutInt(m.Clinical(6), L::clinique::next, 5); // loops
+    Open(m);
+    const std::vector<std::vector<std::string>> clinical = {
+        {"1", "2", "7", "3"},  // line 2 of the chain, record 2
+        {"1", "1", "", ""},    // both 0 on line 1: the start pointer stays
+        {"1", "1", "10", "10"}, // the counter is in range
+        {"2", "0", "1", "1"},  // line 0 of a looping chain: nothing, and no endless walk
+    };
+    for (const auto& typed : clinical) Command(CMD_RELINK_CLINICAL, {Ok(DialogChangeRecord, typed)});
+    const std::vector<std::vector<std::string>> quotes = {
+        {"1", "1", "-1", "0"}, // "Suivant" below 0
+        {"1", "1", "0", "11"}, // "Précédant" beyond the counter
+        {"1", "1", "11", "0"},
+        {"1", "3", "1", "1"},  // the chain has 2 lines
+        {"0", "1", "1", "1"},  // no patient
+        {"-1", "1", "1", "1"},
+        {"2", "1", "1", "1"},  // patient 2 has no quotes
+        {"3", "1", "1", "1"},  // beyond the file: its firstrec read fails
+    };
+    for (const auto& typed : quotes) Command(CMD_RELINK_QUOTE, {Ok(DialogChangeRecord, typed)});
+}
+
+SCENARIO(firstrec) {
+    MiniPractice m(12, 60, 60, 30);
+    m.QuoteChain(12, {1, 2});
+    Open(m);
+    Command(CMD_FIRSTREC_QUOTES, {Ok(DialogDevis, {"12", "40", ""})});
+    Command(CMD_FIRSTREC_QUOTES, {Ok(DialogDevis, {"12", "-1", "7"})});
+    Command(CMD_FIRSTREC_QUOTES, {Ok(DialogDevis, {"12", "61", "60"})});
+    Command(CMD_FIRSTREC_CLINICAL, {Ok(DialogClinique, {"3", "60", "61"})});
+    Command(CMD_FIRSTREC_CHART, {Ok(DialogSchema, {"5abc", "30"})});
+    Command(CMD_FIRSTREC_CHART, {Ok(DialogSchema, {"5", "31"})});
+    for (const char* patient : {"0", "abc", "13"}) Command(CMD_FIRSTREC_CHART, {Ok(DialogSchema, {patient, "1"})});
+    // A write that fails keeps the dialog open; OK again succeeds.
+    ShortTransfer(1, FaultWritesOnly);
+    Command(CMD_FIRSTREC_CLINICAL, {Ok(DialogClinique, {"2", "3", "4"}), Ok(DialogClinique, {"2", "3", "4"})});
+}
+
+SCENARIO(field_edits) {
+    MiniPractice m(3, 5, 1, 1);
+    const char users[] = {'3', '7', ' ', '0', 'A'};
+    const char* designs[] = {" 5", "05", "  ", "5 ", "15"};
+    const int colours[][2] = {{49, 60}, {48, 49}, {49, 49}, {147, 1}, {50, 50}};
+    for (int i = 0; i < 5; ++i) {
+        m.Clinical(i + 1)[L::clinique::user.at] = static_cast<std::uint8_t>(users[i]);
+        L::PutPadded(m.Clinical(i + 1), L::clinique::design, designs[i], ' ');
+        L::PutInt(m.Clinical(i + 1), L::clinique::colour, colours[i][0]);
+        L::PutInt(m.Clinical(i + 1), L::clinique::colour2, colours[i][1]);
+    }
+    Open(m);
+    Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"3", "5"})});
+    Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"12", ""})}); // the first character, or a blank
+    for (auto [old, fresh] : {std::pair{"5", "12"}, {"12", "0"}, {"15", "123"}, {"0", "7"}})
+        Command(CMD_CHANGE_DESIGN, {Ok(DialogNumDesign, {old, fresh})});
+    // Colours are typed, within 48..147; the dialog stays open until they are.
+    Command(CMD_CHANGE_COLOUR, {Ok(DialogColorChange, {"", "50"}), Ok(DialogColorChange, {"47", "50"}),
+                                Ok(DialogColorChange, {"148", "50"}), Ok(DialogColorChange, {"48", ""}),
+                                Ok(DialogColorChange, {"abc", "50"}), Ok(DialogColorChange, {"49", "147"})});
+    Command(CMD_CHANGE_COLOUR, {Ok(DialogColorChange, {"147", "48"})});
+    Command(CMD_RESET_BALANCE, {Patient("2")});
+    Paint(); // the window stays blank
+    ShortTransfer(1); // the identite read
+    Command(CMD_RESET_BALANCE, {Patient("3")});
+}
+
+SCENARIO(billing) {
+    MiniPractice m(1, 8, 5, 1);
+    const char* clinical[] = {"o   ", " O  ", "  O ", "OX  ", "O\0\0\0", " SPR", "spr ", "   O"};
+    for (int i = 0; i < 8; ++i) {
+        std::memcpy(m.Clinical(i + 1) + L::clinique::actCode.at, clinical[i], 4);
+        m.Clinical(i + 1)[L::clinique::billed.at] = 'F';
+    }
+    const char* quotes[] = {" spr", "SPRX", "O   ", "SP  ", "SPR "};
+    for (int i = 0; i < 5; ++i) std::memcpy(m.Quote(i + 1) + L::estime::actCode.at, quotes[i], 4);
+    Open(m);
+    Command(CMD_REMOVE_BILLING);
+    Open(MiniPractice(1, 0, 3, 1));
+    Command(CMD_REMOVE_BILLING);
+}
+
+// ---------------------------------------------------------------- shell
+
+SCENARIO(shell_refusals) {
+    MiniPractice m(12, 10, 10, 10);
+    m.ClinicalChain(12, {1, 2});
+    Open(m);
+    for (const char* typed : {"0", "13", "-1", "abc", "", "999999999"})
+        Command(CMD_DENTAL_CHART, {Patient(typed)});
+    const std::pair<unsigned, DialogKind> cancelled[] = {
+        {CMD_CLINICAL_FROM_START, DialogNumero}, {CMD_RELINK_CLINICAL, DialogChangeRecord},
+        {CMD_FIRSTREC_QUOTES, DialogDevis},      {CMD_FIRSTREC_CHART, DialogSchema},
+        {CMD_BROWSE_ESTIME, DialogVisual},       {CMD_CHANGE_USER, DialogNumUser},
+        {CMD_RESET_BALANCE, DialogNumero},       {CMD_CHANGE_COLOUR, DialogColorChange},
+        {CMD_CHANGE_DESIGN, DialogNumDesign}};
+    for (auto [id, dialog] : cancelled) Command(id, {{dialog, false, {}}});
+    Command(CMD_CLINICAL_FROM_START, {Patient("12")});
+    Command(CMD_PRINT, {});
+    for (unsigned id : {CMD_EXIT, CMD_RELINK_ACCOUNTS, CMD_BROWSE_ACCOUNTS, 101, 128, 1001})
+        Command(id); // nothing at all, the view stays
+    Command(ACC_CONTINUE);
+    Command(CMD_UNLINK_ACCOUNTS); // ends the mode and nothing else
+    Command(ACC_CONTINUE);
+    Command(CMD_PRINT); // outside a patient's view
+    Step("destroy", [] { OnMainWindowDestroy(); });
+}
+
+// ---------------------------------------------------------------- tables
+
+TEST(HostGuard, RootOfTheCurrentDriveAndThirteenOneOn) {
+    char path[64];
+    HostExecutablePath("D:\\data\\cabinet", path, sizeof path);
+    EXPECT_STREQ(path, "D:\\ortavo\\ortavo.exe");
+    HostExecutablePath("C:\\", path, sizeof path);
+    EXPECT_STREQ(path, "C:\\ortavo\\ortavo.exe");
+    const std::tuple<unsigned, unsigned, bool> versions[] = {{12, 9, false}, {13, 0, false}, {0, 0, false},
+                                                             {13, 1, true},  {14, 0, true},  {16, 5, true}};
+    for (auto [major, minor, accepted] : versions) EXPECT_EQ(HostVersionAccepted(major, minor), accepted) << major;
+}
+
+TEST(PrintFont, HeightFollowsTheHorizontalResolution) {
+    // Truncated, then rounded down to a multiple of 16; below 120 dots per
+    // inch the device's default height.
+    const int cases[][2] = {{600, 80}, {300, 32}, {150, 16}, {96, 0}, {1200, 160},
+                            {360, 48}, {359, 32}, {120, 16}, {119, 0}, {0, 0}};
+    for (const auto& [dpi, height] : cases) EXPECT_EQ(PrintFontHeight(dpi), height) << dpi << " dots per inch";
+}

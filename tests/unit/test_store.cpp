@@ -1,0 +1,351 @@
+// The record store on a real file layer (POSIX natively, Win32 under Wine):
+// the data file set and its counters, where each one-record operation reads
+// and writes, short transfers, offsets in 32-bit arithmetic around 2 GiB and
+// 4 GiB on sparse files, and the screen lines of clinical and quote lines.
+#include "tests/unit/fixture.h"
+
+#include "store/datafiles.h"
+#include "store/format.h"
+#include "store/recordio.h"
+
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace L = hostlayout;
+namespace fs = std::filesystem;
+const char* const SetNames[] = {"param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "identite"};
+
+class Store : public PracticeTest {
+protected:
+    void PutSet(const std::string& missing = "") {
+        for (const char* name : SetNames)
+            if (name != missing) Put(name, Pattern(9, 64));
+    }
+    static std::vector<bool> Opened() {
+        std::vector<bool> open;
+        for (FileHandle h : {hParam, hFschema, hFirstrec, hLastrec, hEstime, hClinique, hIdentite}) open.push_back(h != 0);
+        return open;
+    }
+    // The boxes shown since the last look, as "caption: text".
+    static std::vector<std::string> Boxes() {
+        std::vector<std::string> out;
+        for (const RecordedCall& b : RecordedBoxes()) {
+            EXPECT_EQ(b.style, BoxOk);
+            EXPECT_EQ(b.owner, MainWindow);
+            out.push_back(b.caption + ": " + b.bytes);
+        }
+        ResetRecording();
+        return out;
+    }
+    L::Bytes At(const std::string& name, std::uint64_t offset, std::size_t n) const {
+        std::ifstream f(PathOf(name), std::ios::binary);
+        f.seekg(static_cast<std::streamoff>(offset));
+        L::Bytes b(n);
+        f.read(reinterpret_cast<char*>(b.data()), static_cast<std::streamsize>(n));
+        b.resize(static_cast<std::size_t>(f.gcount()));
+        return b;
+    }
+    // Makes clinique `size` bytes long without writing them (sparse where the
+    // filesystem allows it) and opens the set again. False when it cannot.
+    bool Stretch(std::uint64_t size) {
+        CloseDataFileSet();
+        std::error_code error;
+        fs::resize_file(dir / "clinique", size, error);
+        if (error) return false;
+        return OpenDataFileSet(MainWindow);
+    }
+    void TearDown() override {
+        CloseDataFileSet();
+        std::error_code ignored;
+        fs::resize_file(dir / "clinique", 0, ignored);
+        PracticeTest::TearDown();
+    }
+};
+
+TEST_F(Store, TheSetOpensInItsOrderAndStopsAtTheFirstFailure) {
+    OpenSampleSet(5);
+    EXPECT_EQ(Opened(), std::vector<bool>(7, true));
+    CloseDataFileSet();
+    EXPECT_EQ(Opened(), std::vector<bool>(7, false));
+
+    const std::pair<std::string, int> missing[] = {{"param", 0}, {"clinique", 5}};
+    for (const auto& [name, before] : missing) {
+        PutSet(name);
+        fs::remove(dir / name);
+        EXPECT_FALSE(OpenDataFileSet(0x77));
+        std::vector<bool> expected(7, false);
+        for (int i = 0; i < before; ++i) expected[i] = true; // identite is not tried after clinique
+        EXPECT_EQ(Opened(), expected) << name;
+        EXPECT_EQ(RecordedBoxes().at(0).caption, OpenErrorCaption(name));
+        EXPECT_EQ(RecordedBoxes().at(0).owner, 0x77u);
+        ResetRecording();
+        CloseDataFileSet();
+    }
+    // Names are used exactly as written.
+    fs::remove(dir / "Fschema");
+    Put("fschema.dat", Pattern(9, 64));
+    EXPECT_FALSE(OpenDataFileSet(MainWindow));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{OpenErrorCaption("Fschema") + ": Erreur"});
+}
+
+TEST_F(Store, WritingIsAlwaysAskedAndReadOnlyOpeningsNeverWrite) {
+    PutSet();
+    const L::Bytes before = Get("clinique");
+    DataFilesReadOnly = true;
+    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    DataFilesReadOnly = false;
+    std::uint8_t record[16];
+    EXPECT_EQ(FileRead(hClinique, 0, record, sizeof record), sizeof record);
+    EXPECT_EQ(FileWrite(hClinique, 0, record + 1, 4), 0u);
+    EXPECT_EQ(Get("clinique"), before);
+    CloseDataFileSet();
+
+    fs::permissions(dir / "firstrec", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifdef _WIN32
+    if (std::FILE* probe = std::fopen(PathOf("firstrec").c_str(), "r+b")) { // Wine run as root writes anyway
+        std::fclose(probe);
+        GTEST_SKIP() << "read-only files are writable here";
+    }
+#endif
+    EXPECT_FALSE(OpenDataFileSet(MainWindow));
+    EXPECT_EQ(Opened(), (std::vector<bool>{true, true, false, false, false, false, false}));
+}
+
+TEST_F(Store, CountersComeFromRecordsZeroThreeTwoSeven) {
+    PutSet();
+    Put("lastrec", L::Lastrec(41, 1234, 567, 89));
+    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    LoadCounters();
+    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
+              std::vector<std::int32_t>({41, 1234, 567, 89}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    FaultArmShortTransfer(2, FaultReadsOnly, 5); // record 3: the clinical counter alone is lost
+    LoadCounters();
+    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
+              std::vector<std::int32_t>({41, 0, 567, 89}));
+    EXPECT_EQ(FaultTransfersSeen(), 4u);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"LASTREC: Erreur"});
+    FaultDisarm();
+
+    L::Bytes shortLastrec = L::Lastrec(3, 4, 5, 6);
+    shortLastrec.resize(120); // record 7 cut short
+    CloseDataFileSet();
+    Put("lastrec", shortLastrec);
+    ASSERT_TRUE(OpenDataFileSet(MainWindow));
+    LoadCounters();
+    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
+              std::vector<std::int32_t>({3, 4, 5, 0}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"LASTREC: Erreur"});
+
+    CloseDataFileSet(); // not open at all: four boxes, four zeros
+    LastPatient = LastClinicalLine = 99;
+    LoadCounters();
+    EXPECT_EQ(LastPatient + LastClinicalLine + LastQuoteLine + LastChartEntry, 0);
+    EXPECT_EQ(Boxes(), std::vector<std::string>(4, "LASTREC: Erreur"));
+}
+
+// Where each operation reads and writes (offsets worked out by hand), one
+// transfer each; a short one gives one box with the file's tag and leaves
+// the file as it was.
+TEST_F(Store, EachRecordAtItsPlace) {
+    OpenSampleSet(12);
+    struct Case {
+        const char* file;
+        const char* caption;
+        std::int32_t number; // CurrentPatient for firstrec and identite
+        std::size_t offset, size;
+        bool (*read)(std::int32_t, std::uint8_t*);
+        bool (*write)(std::int32_t, const std::uint8_t*);
+    };
+#define OPS(Type, Read, Write)                                                                                         \
+    [](std::int32_t n, std::uint8_t* b) { Type r; bool ok = Read; std::memcpy(b, r.bytes, sizeof r.bytes); return ok; }, \
+        [](std::int32_t n, const std::uint8_t* b) { Type r; std::memcpy(r.bytes, b, sizeof r.bytes); return Write; }
+    const Case cases[] = {
+        {"firstrec", "FIRSTREC", 3, 64, 32, OPS(FirstrecRecord, (CurrentPatient = n, ReadFirstrec(r)), (CurrentPatient = n, WriteFirstrec(r)))},
+        {"identite", "IDENTITE", 2, 1420, 1420, OPS(IdentiteRecord, (CurrentPatient = n, ReadIdentite(r)), (CurrentPatient = n, WriteIdentite(r)))},
+        {"clinique", "CLINIQUE", 10, 2016, 224, OPS(ClinicalLine, ReadCliniqueLine(n, r), WriteCliniqueLine(n, r))},
+        {"estime", "ESTIM", 2, 86, 86, OPS(QuoteLine, ReadEstimeLine(n, r), WriteEstimeLine(n, r))},
+        {"Fschema", "FSCHEMA", 12, 704, 64, OPS(ChartEntry, ReadChartEntry(n, r), WriteChartEntry(n, r))},
+        {"lastrec", "LASTREC", 7, 112, 16, OPS(LastrecRecord, ReadLastrec(n, r), (static_cast<void>(n), false))},
+        // Numbers whose offsets come round past 4 GiB reach the start of the file.
+        {"clinique", "CLINIQUE", 19'173'963, 192, 224, OPS(ClinicalLine, ReadCliniqueLine(n, r), WriteCliniqueLine(n, r))},
+        {"estime", "ESTIM", 49'941'482, 70, 86, OPS(QuoteLine, ReadEstimeLine(n, r), WriteEstimeLine(n, r))},
+        {"Fschema", "FSCHEMA", 67'108'865, 0, 64, OPS(ChartEntry, ReadChartEntry(n, r), WriteChartEntry(n, r))},
+        {"firstrec", "FIRSTREC", 134'217'729, 0, 32, OPS(FirstrecRecord, (CurrentPatient = n, ReadFirstrec(r)), (CurrentPatient = n, WriteFirstrec(r)))},
+        {"identite", "IDENTITE", 3'024'627, 1624, 1420, OPS(IdentiteRecord, (CurrentPatient = n, ReadIdentite(r)), (CurrentPatient = n, WriteIdentite(r)))},
+    };
+#undef OPS
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " " + std::to_string(c.number));
+        L::Bytes record(c.size);
+        FaultArmShortTransfer(1);
+        EXPECT_FALSE(c.read(c.number, record.data()));
+        EXPECT_EQ(FaultTransfersSeen(), 1u);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(c.caption) + ": Erreur"});
+        FaultDisarm();
+        ASSERT_TRUE(c.read(c.number, record.data()));
+        EXPECT_EQ(record, At(c.file, c.offset, c.size));
+        if (std::string(c.file) == "lastrec") continue;
+        L::Bytes expected = Get(c.file);
+        FaultArmShortTransfer(1, FaultWritesOnly);
+        EXPECT_FALSE(c.write(c.number, Pattern(40, c.size).data()));
+        EXPECT_EQ(Get(c.file), expected);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{std::string(c.caption) + ": Erreur"});
+        FaultDisarm();
+        std::memcpy(expected.data() + c.offset, Pattern(41, c.size).data(), c.size);
+        ASSERT_TRUE(c.write(c.number, Pattern(41, c.size).data()));
+        EXPECT_EQ(Get(c.file), expected);
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+}
+
+TEST_F(Store, RecordsBeyondTheFileAndDamagedNumbers) {
+    OpenSampleSet(12);
+    QuoteLine q;
+    ClinicalLine c;
+    EXPECT_FALSE(ReadEstimeLine(13, q)); // the file holds 12
+    Put("estime", Pattern(5, 12 * 86 - 40));
+    EXPECT_FALSE(ReadEstimeLine(12, q)); // half a record at the end
+    EXPECT_EQ(Boxes(), std::vector<std::string>(2, "ESTIM: Erreur"));
+    // A short read keeps what arrived and nothing else.
+    std::memset(c.bytes, 0xEE, sizeof c.bytes);
+    FaultArmShortTransfer(1, FaultReadsOnly, 10);
+    EXPECT_FALSE(ReadCliniqueLine(2, c));
+    L::Bytes arrived = At("clinique", 224, 10);
+    arrived.insert(arrived.end(), {0xEE, 0xEE});
+    EXPECT_EQ(L::Bytes(c.bytes, c.bytes + 12), arrived);
+    FaultDisarm();
+    // Numbers wrap in 32-bit unsigned arithmetic, far beyond the file.
+    for (std::int32_t n : {0, -1, -5000, INT_MIN, INT_MAX, 19173962}) {
+        EXPECT_FALSE(ReadCliniqueLine(n, c)) << n;
+        EXPECT_FALSE(ReadEstimeLine(n, q)) << n;
+    }
+    EXPECT_EQ(Boxes().size(), 13u);
+    const FileHandle real = hClinique; // put back for the fixture to close
+    hClinique = 0;
+    EXPECT_FALSE(ReadCliniqueLine(1, c));
+    EXPECT_FALSE(WriteCliniqueLine(1, c));
+    hClinique = real;
+    EXPECT_EQ(Boxes(), std::vector<std::string>(2, "CLINIQUE: Erreur"));
+}
+
+TEST_F(Store, OffsetsAreTakenModuloFourGibibytes) {
+    const std::tuple<const RecordFile*, std::int32_t, std::uint32_t> cases[] = {
+        {&CliniqueFile, 0, 0xFFFFFF20u},                // -224
+        {&CliniqueFile, 9'586'981, 2'147'483'520u},     // the line that spans 2 GiB
+        {&CliniqueFile, 10'000'000, 2'239'999'776u},
+        {&CliniqueFile, 19'173'962, 4'294'967'264u},    // 2^32 - 32
+        {&CliniqueFile, INT_MAX, 4'294'966'848u},       // 224 x (2^31 - 2) mod 2^32
+        {&EstimeFile, INT_MIN, 0x80000000u * 86u - 86u},
+        {&EstimeFile, 49'941'481, 4'294'967'280u},      // spans 4 GiB
+        {&FschemaFile, 33'554'433, 2'147'483'648u},     // exactly 2^31
+        {&IdentiteFile, 1'512'313, 2'147'483'040u},     // spans 2 GiB
+    };
+    for (auto [file, number, offset] : cases) EXPECT_EQ(RecordOffset(*file, number), offset) << number;
+}
+
+// Sparse files: the line 10,000,000 at 2,239,999,776, the line across 4 GiB,
+// and the size as the low 32 bits of the length, all ones included.
+TEST_F(Store, LinesBeyondTwoAndFourGibibytes) {
+    OpenSampleSet(12);
+    const L::Bytes head = At("clinique", 0, 12 * 224);
+    const std::pair<std::int32_t, std::uint64_t> lines[] = {{10'000'000, 2'239'999'776ull}, {19'173'962, 4'294'967'264ull}};
+    for (auto [number, offset] : lines) {
+        if (!Stretch(offset + 224)) GTEST_SKIP() << "no sparse file of " << offset + 224 << " bytes here";
+        EXPECT_EQ(FileSizeLow(hClinique), static_cast<std::uint32_t>(offset + 224));
+        ClinicalLine line;
+        std::memcpy(line.bytes, Pattern(51, 224).data(), 224);
+        ASSERT_TRUE(WriteCliniqueLine(number, line));
+        EXPECT_EQ(At("clinique", offset, 224), Pattern(51, 224));
+        EXPECT_EQ(At("clinique", 0, 12 * 224), head) << "nothing written at the start of the file";
+        ClinicalLine back{};
+        ASSERT_TRUE(ReadCliniqueLine(number, back));
+        EXPECT_EQ(L::Bytes(back.bytes, back.bytes + 224), Pattern(51, 224));
+    }
+    for (auto [length, low] : {std::pair{4'294'967'295ull, 4'294'967'295u}, {4'294'967'296ull, 0u}}) {
+        ASSERT_TRUE(Stretch(length));
+        EXPECT_EQ(FileSizeLow(hClinique), low) << length;
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+}
+
+// ---------------------------------------------------------------- screen lines
+
+std::string Clinical(const ClinicalLine& line, std::size_t capacity = ScreenLineCapacity) {
+    char out[ScreenLineCapacity + 1];
+    std::memset(out, 'X', sizeof out);
+    EXPECT_TRUE(FormatClinicalLine(line, out, capacity));
+    EXPECT_EQ(out[capacity], 'X');
+    return out;
+}
+std::string Quote(const QuoteLine& line) {
+    char out[ScreenLineCapacity];
+    EXPECT_TRUE(FormatQuoteLine(out, sizeof out, line));
+    return out;
+}
+
+TEST(ScreenLines, EveryColumnInItsOrderWidthAndSign) {
+    ResetSharedState();
+    ClinicalLine c;
+    std::uint8_t* r = c.bytes;
+    std::memset(r, 0xEE, sizeof c.bytes); // what the line does not show must stay out of it
+    L::PutPadded(r, L::clinique::text8, "ABCDEFGH", 0); // full, no zero byte
+    L::PutPadded(r, L::clinique::text12, "   x  ", ' ');
+    L::PutPadded(r, L::clinique::design, " 5", 0);
+    L::PutPadded(r, L::clinique::text2, "AB", 0);
+    L::PutPadded(r, L::clinique::text50, "Détartrage", 0);
+    L::PutPadded(r, L::clinique::actCode, "O", 0);
+    r[L::clinique::actCode.at + 2] = 'Z'; // after the zero: left out
+    L::PutPadded(r, L::clinique::text9, "", 0);
+    L::PutText(r, L::clinique::billed, "F");
+    L::PutInt(r, L::clinique::next, 121);
+    L::PutInt(r, L::clinique::prev, -5);
+    L::PutPadded(r, L::clinique::text26, std::string(26, 'q'), 0);
+    L::PutInt(r, L::clinique::number4, 0x8000);
+    L::PutInt(r, L::clinique::colour, 0xFF);
+    L::PutInt(r, L::clinique::colour2, 0x80);
+    L::PutInt(r, L::clinique::number1, 4200);
+    L::PutInt(r, L::clinique::number2, -1);
+    L::PutInt(r, L::clinique::number3, INT_MIN);
+    LineOrdinal = 3;
+    CurrentLine = 120;
+    EXPECT_EQ(Clinical(c), "   3\xB3     120\xB3" "ABCDEFGH\xB3   x        \xB3 5\xB3" "AB\xB3" "D\xE9tartrage\xB3O\xB3\xB3"
+                           "F\xB3     121\xB3      -5\xB3qqqqqqqqqqqqqqqqqqqqqqqqqq\xB3" "32768\xB3" "255\xB3" "128\xB3"
+                           "    4200\xB3      -1\xB3-2147483648\xB3");
+    std::memset(r, 0, sizeof c.bytes); // an empty record keeps every separator
+    LineOrdinal = 12345; // numbers are minimum widths, never cut
+    CurrentLine = INT_MAX;
+    EXPECT_EQ(Clinical(c), "12345\xB3" "2147483647\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3       0\xB3       0\xB3\xB3"
+                           "0\xB3" "0\xB3" "0\xB3       0\xB3       0\xB3       0\xB3");
+    EXPECT_EQ(Clinical(c, 16), "12345\xB3" "214748364"); // cut, not overrun
+
+    QuoteLine q;
+    r = q.bytes;
+    std::memset(r, 0xEE, sizeof q.bytes);
+    L::PutInt(r, L::estime::number, -25536); // signed 16 bits
+    L::PutPadded(r, L::estime::text8, "15/01/24", 0);
+    L::PutPadded(r, L::estime::text5, "12345", 0);
+    L::PutPadded(r, L::estime::label, std::string(29, 'L'), 0);
+    L::PutPadded(r, L::estime::text9, "450,00", 0);
+    L::PutInt(r, L::estime::prev, 9);
+    L::PutInt(r, L::estime::next, 2);
+    LineOrdinal = -7;
+    CurrentLine = 5;
+    EXPECT_EQ(Quote(q), "  -7\xB3       5\xB3-25536\xB3" "15/01/24\xB3" "12345\xB3" + std::string(29, 'L') +
+                            "\xB3" "450,00\xB3       2\xB3       9\xB3");
+}
+
+TEST(ScreenLines, TypedNumbersAreReadAsTheyAlwaysWere) {
+    const std::pair<const char*, std::int32_t> cases[] = {
+        {"", 0},           {"abc", 0},          {"12abc", 12},          {"  -7", -7},
+        {"+42", 42},       {"- 4", 0},          {"999999999", 999999999}, {"9999999999", INT_MAX},
+        {"-99999999999", INT_MIN},
+    };
+    for (auto [text, value] : cases) EXPECT_EQ(TextToNumber(text), value) << '"' << text << '"';
+}
+
+} // namespace
