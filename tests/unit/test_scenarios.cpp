@@ -175,6 +175,7 @@ SCENARIO(raw_browser) {
 // at 200: the first page holds the header and 9 lines, the others 10.
 SCENARIO(print_clinical_chart) {
     printerResolution = 300;
+    clientBottom = 200;
     Open(InOrder(20, 0, 0, 20));
     Command(CMD_CLINICAL_FROM_END, {Patient("1")});
     Paint(); // the screen stands in the chain: the job starts over
@@ -471,7 +472,7 @@ SCENARIO(field_edits) {
     }
     Open(m);
     Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"3", "5"})});
-    Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"12", ""})}); // the first character, or a blank
+    Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"75", ""})}); // the first character, or a blank
     for (auto [old, fresh] : {std::pair{"5", "12"}, {"12", "0"}, {"15", "123"}, {"0", "7"}})
         Command(CMD_CHANGE_DESIGN, {Ok(DialogNumDesign, {old, fresh})});
     // Colours are typed, within 48..147; the dialog stays open until they are.

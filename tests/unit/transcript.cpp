@@ -111,14 +111,22 @@ std::size_t RecordSize(const std::string& name) {
 
 // What changed in one file: its size, then each run of changed bytes (runs
 // closer than four bytes are one), with its record and offset in it.
-std::string Changes(const std::string& name, const L::Bytes& was, const L::Bytes& now) {
+std::string Changes(const std::string& name, const L::Bytes* before, const L::Bytes& now) {
     std::ostringstream s;
+    const L::Bytes& was = before ? *before : now;
     if (name == "tmp/erreurfiche.txt" || name == "tmp/testfich.txt") {
-        if (was == now) return "";
+        if (before && was == now) return "";
         s << "wrote " << name << (now.empty() ? " (empty)" : "") << "\n";
         if (name == "tmp/testfich.txt") {
-            s << "  owners";
-            for (std::size_t i = 0; i + 4 <= now.size(); i += 4) s << " " << L::GetSigned(now.data() + i, L::Field{0, 4});
+            s << "  owners"; // a run of one owner as "owner xN"
+            for (std::size_t i = 0, run; i + 4 <= now.size(); i += 4 * run) {
+                const std::int64_t owner = L::GetSigned(now.data() + i, L::Field{0, 4});
+                for (run = 1; i + 4 * run + 4 <= now.size() && L::GetSigned(now.data() + i + 4 * run, L::Field{0, 4}) == owner;)
+                    ++run;
+                s << " " << owner;
+                if (run > 3) s << " x" << run;
+                else run = 1;
+            }
             return s.str() + "\n";
         }
         std::string text(now.begin(), now.end());
@@ -130,6 +138,7 @@ std::string Changes(const std::string& name, const L::Bytes& was, const L::Bytes
         }
         return s.str();
     }
+    if (!before) s << "new file " << name << "\n";
     if (was.size() != now.size()) s << "size of " << name << " " << was.size() << " -> " << now.size() << "\n";
     const std::size_t n = std::min(was.size(), now.size()), size = RecordSize(name);
     for (std::size_t i = 0; i < n;) {
@@ -143,9 +152,10 @@ std::string Changes(const std::string& name, const L::Bytes& was, const L::Bytes
         s << "write " << name << " @" << i;
         if (size) s << " (record " << i / size + 1 << " +" << i % size << ")";
         s << ":";
-        for (std::size_t j = i; j < end; ++j) s << (j == i ? " " : ".") << Hex(was[j]).substr(2);
+        char hex[4];
+        for (std::size_t j = i; j < end; ++j) s << (std::snprintf(hex, sizeof hex, " %02x", was[j]), hex);
         s << " ->";
-        for (std::size_t j = i; j < end; ++j) s << (j == i ? " " : ".") << Hex(now[j]).substr(2);
+        for (std::size_t j = i; j < end; ++j) s << (std::snprintf(hex, sizeof hex, " %02x", now[j]), hex);
         s << "\n";
         i = end;
     }
@@ -220,13 +230,14 @@ void Scenario::Step(const std::string& title, const std::function<void()>& what)
     const auto after = Files();
     for (const auto& [name, now] : after) {
         const auto was = before.find(name);
-        out += Changes(name, was == before.end() ? L::Bytes{} : was->second, now);
+        out += Changes(name, was == before.end() ? nullptr : &was->second, now);
     }
     // The test's directory stands in the open boxes' captions.
     for (std::size_t at; (at = out.find(dir.string())) != std::string::npos;) out.replace(at, dir.string().size(), "DIR");
     char state[160];
-    std::snprintf(state, sizeof state, "mode %d patient %d line %d ordinal %d ready %d\n", CurrentMode,
-                  CurrentPatient, CurrentLine, LineOrdinal, ViewReady);
+    std::snprintf(state, sizeof state, "mode %d patient %d line %d ordinal %d ready %d%s\n", CurrentMode,
+                  CurrentPatient, CurrentLine, LineOrdinal, ViewReady,
+                  ViewCommandsEnabled() ? ", Corriger and Imprimer enabled" : "");
     out += state;
 }
 
