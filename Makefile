@@ -80,7 +80,7 @@ fuzz-coverage: fuzz-practices
 fuzz-smoke: fuzz-practices
 	@for f in $(FUZZERS); do \
 	  mkdir -p build/fuzz/corpus/$$f; \
-	  build/fuzz/tests/fuzz/$$f -max_total_time=8 -timeout=10 -rss_limit_mb=2048 \
+	  build/fuzz/tests/fuzz/$$f -max_total_time=4 -timeout=10 -rss_limit_mb=2048 \
 	    build/fuzz/corpus/$$f build/fuzz/practices/$$f \
 	    >build/fuzz/$$f.log 2>&1 || { tail -30 build/fuzz/$$f.log; echo "$$f found a fault"; exit 1; }; \
 	  echo "$$f: $$(grep -o 'DONE.*' build/fuzz/$$f.log)"; \

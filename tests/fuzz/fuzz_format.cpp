@@ -24,22 +24,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memset(out, 0x7E, sizeof out);
     FormatClinicalLine(clinical, out, ScreenLineCapacity);
     std::size_t n = std::strlen(out);
-    FuzzCheck(n >= 19 && n <= 230, "clinical line length");
-    FuzzCheck(out[n - 1] == ColumnSeparator, "clinical line ends with a separator");
-    FuzzCheck(out[ScreenLineCapacity] == 0x7E, "clinical line stays in its buffer");
-
+    FuzzCheck(n >= 19 && n <= 230 && out[n - 1] == ColumnSeparator, "a clinical line's length and separator");
+    FuzzCheck(out[ScreenLineCapacity] == 0x7E, "a clinical line stays in its buffer");
     FormatQuoteLine(out, ScreenLineCapacity, quote);
     n = std::strlen(out);
-    FuzzCheck(n >= 9 && n <= 110, "quote line length");
-    FuzzCheck(out[n - 1] == ColumnSeparator, "quote line ends with a separator");
+    FuzzCheck(n >= 9 && n <= 110 && out[n - 1] == ColumnSeparator, "a quote line's length and separator");
 
     // What an edit control of the dialogs can hold, up to its first NUL.
     std::string typed;
-    while (in.at < in.size && typed.size() < 40) {
-        const char c = static_cast<char>(in.Byte());
-        if (c == 0) break;
-        typed += c;
-    }
+    for (char c; typed.size() < 40 && in.at < in.size && (c = static_cast<char>(in.Byte())) != 0;) typed += c;
     const long long wide = std::strtoll(typed.c_str(), nullptr, 10);
     FuzzCheck(TextToNumber(typed.c_str()) == std::clamp<long long>(wide, INT_MIN, INT_MAX),
               "a typed number reads as the C library reads it, held within 32 bits");

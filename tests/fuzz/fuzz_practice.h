@@ -1,11 +1,9 @@
-// What the fuzzers share: a practice decoded from the fuzzer's bytes into the
-// in-memory files, the shared state set up as window creation would, and the
-// checks that hold for every command on every input.
+// What the fuzzers share: a practice decoded from the fuzzer's bytes into
+// in-memory files, and a check that aborts (a finding) when a property fails.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <string>
 #include <vector>
 
 // Reads the fuzzer's bytes in order; past the end everything is 0.
@@ -21,27 +19,24 @@ struct FuzzInput {
     }
 };
 
-// Lays out param, Fschema, firstrec, lastrec, estime, clinique, identite,
-// patient and patient.tri in M:\data from the input (sizes, counters that
-// may disagree with them, records whose links mostly stay near the file),
-// opens the set and loads the counters. The recording stand-in is reset.
+// Patients % 9, clinical lines, quote lines and chart entries each % 48, a
+// mode byte; the firstrec, clinique, estime and Fschema records; then the
+// four counters: the file's own count, or with mode bit i a step off it (an
+// int8), with bit 4 too any int32. Links are folded near their file, so that
+// chains form, loop and cross, unless mode bit 7 keeps them as given. The
+// files go to M:\data, opened as a set with the counters loaded.
 void DecodePractice(FuzzInput& in);
 
-// The data files as they are now, by name.
-struct DataSnapshot {
-    std::vector<std::vector<std::uint8_t>> files;
-};
-DataSnapshot SnapshotDataFiles();
-const char* const* DataFileNames(); // null-terminated, in snapshot order
+// The nine data files' bytes now (`names` gets their names), and the writes
+// they took since they were decoded.
+std::vector<std::vector<std::uint8_t>> DataFiles(const char* const** names = nullptr);
+unsigned DataFileWrites();
 
-// Whether the counters let a whole integrity test run in milliseconds. Its
-// map is one slot per line and every patient up to the counter is tried (one
-// box for each firstrec record missing): larger counters take the same paths,
-// only longer, and would slow the fuzzer a hundredfold.
+// Counters that let a whole integrity test run in milliseconds (a map slot per
+// line, every patient tried): larger ones take the same paths, only longer.
 bool CountersWithinReach();
 
-// Aborts (a fuzzer finding) when `condition` is false.
 void FuzzCheck(bool condition, const char* what);
 
-// Answers of the stand-in dialogs and the printer used by the fuzzers.
+// The answer of the stand-in "Ligne" dialog; below 0 it is cancelled.
 extern std::int32_t FuzzLineAnswer;
