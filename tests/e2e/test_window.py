@@ -5,11 +5,13 @@ repairs through their dialogs; a data file locked by another program."""
 
 import unittest
 
-from harness import CLI_EXE, HOLDER, WineTest, fill, view
+from harness import CLI_EXE, HERE, HOLDER, NUMERO, WineTest, fill, view
 
 REFUSED = ("Information", "Attention ! Ce module est destiné pour la version de ORTAVO  V13.XX, V14.XX, V15.XX et "
            "V16.XX|Vous ne devez pas l'utiliser dans les versions antérieures.")
 DATA_FILES = ["param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "identite"]
+RELINK = "Correction d'un enregistrement en Fiche clinique ou en Devis"
+RAZ = "Le solde du patient est initialisé. Veuillez remettre le solde manuellement."
 VISUAL = "Visualisation du Fichier Clinique ou Devis"
 TOGETHER = ["--patients", "12", "--damage", "first-prev:clinique:4", "--damage", "next-high:clinique:4",
             "--damage", "start-high:clinique:6", "--damage", "loop:clinique:7", "--damage", "shared:clinique:9:7",
@@ -94,6 +96,36 @@ class Window(WineTest):
                                 "--map", "c:\\tmp\\cli-map")
                 self.assertEqual(cli.returncode, 1, cli.stderr)
                 self.assertEqual([(self.tmp / name).read_bytes() for name in ("cli-report", "cli-map")], expected)
+
+    def test_repairs_through_their_dialogs(self):
+        self.fresh("repairs")
+        self.host("14.0")
+        self.mkpractice("--patients", "3", "--lines", "12", "--quotes", "6", "--chart", "3")
+        before = {f: (self.data / f).read_bytes() for f in DATA_FILES}
+        # Ten characters typed where nine fit: the edit keeps nine.
+        ten = [("type", 1000, "1234567890"), ("get", 1000)]
+        r = self.run_program(
+            [("window",), ("command", 107), ("dialog", RELINK)] + ten + fill(RELINK, 1, 2, 6, 9)[1:]
+            + [("command", 108)] + fill(RELINK, 1, 2, 0, 1)
+            + [("command", 109)] + fill("Correction du Firstrec - Fiche Clinique", 2, 4, 11)
+            + [("command", 110), ("dialog", "Correction du Firstrec - Devis")] + ten
+            + fill("Correction du Firstrec - Devis", 3, 2, 4)[1:]
+            + [("command", 111)] + fill("Correction du Firstrec - Schéma dentaire", 2, 1)
+            + view(102, 3, "cut") + [("command", 113)] + fill("Correction du dossier", 1)
+            + [("command", 122)] + fill(NUMERO, 2) + [("box",)]
+            + [("command", 123)]
+            + [("command", 121)] + fill("Modification n° du user", 4, 9)
+            + [("command", 127)] + fill("Changement de n° du dessin", 20, 7)
+            + [("command", 126)] + fill("Modification n° du user", 48, 52) + [("close",), ("exit",)])
+        self.assertEqual((r.gets, r.boxes, r.exits), (["123456789"] * 2, [("Information", RAZ)], [0]))
+        changes = []
+        for name, size in (("firstrec", 32), ("clinique", 224), ("estime", 86), ("identite", 1420), ("Fschema", 64)):
+            old, new = before[name], (self.data / name).read_bytes()
+            for at in range(len(new)):
+                if old[at] != new[at]:
+                    changes.append("%s %d +%d: %02x -> %02x" % (name, at // size + 1, at % size, old[at], new[at]))
+        (self.run_dir / "changes.txt").write_text("\n".join(changes) + "\n")
+        self.assertEqual("\n".join(changes) + "\n", (HERE / "repairs.golden").read_text())
 
     def test_a_data_file_locked_by_another_program(self):
         self.fresh("locked")
