@@ -31,7 +31,7 @@ $(BUILDS): deps
 
 test: all fuzz-smoke
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
-	ctest --test-dir build/win64 --output-on-failure
+	ctest --test-dir build/win64 --output-on-failure -j 2
 
 fuzz-build: deps
 	@test -f build/fuzz/build.ninja || cmake --preset fuzz >/dev/null
