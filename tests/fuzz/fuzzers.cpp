@@ -1,0 +1,395 @@
+// The fuzzers over the portable core, on practices held in memory, and their
+// starting inputs. One source, built once per fuzzer: FUZZER names the one a
+// build runs; FUZZER "fuzz_corpus" is instead a program writing the inputs.
+#include "checks/checks.h"
+#include "checks/print.h"
+#include "console/chains.h"
+#include "console/diagnose.h"
+#include "platform/fault.h"
+#include "platform/memory/memory_files.h"
+#include "platform/record/record.h"
+#include "repairs/repairs.h"
+#include "resources/resource.h"
+#include "shell/app.h"
+#include "shell/input.h"
+#include "store/datafiles.h"
+#include "store/format.h"
+#include "store/records.h"
+#include "store/state.h"
+#include "tools/practice/generator.h"
+#include "viewers/views.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+const char* const DataFileNames[9] = {"param",    "Fschema",  "firstrec", "lastrec",    "estime",
+                                      "clinique", "identite", "patient",  "patient.tri"};
+std::string PathOf(const char* name) { return std::string("M:\\data\\") + name; }
+std::int32_t LineAnswer = 0; // what the "Ligne" dialog answers; below 0 it is cancelled
+
+void Check(bool holds, const char* property) {
+    if (!holds) std::fprintf(stderr, "fuzz check failed: %s\n", property), std::abort();
+}
+
+// Reads the fuzzer's bytes in order; past the end everything is 0.
+struct Input {
+    const std::uint8_t* data;
+    std::size_t size, at = 0;
+    std::uint8_t Byte() { return at < size ? data[at++] : 0; }
+    std::int32_t Int32() {
+        std::uint32_t v = 0;
+        for (int i = 0; i < 4; ++i) v |= static_cast<std::uint32_t>(Byte()) << (8 * i);
+        return static_cast<std::int32_t>(v);
+    }
+};
+
+// A file's records from the input, each link field (offset, records of the
+// file it points into) folded near that file, so that chains form, loop and
+// cross.
+void Records(Input& in, const char* name, std::int32_t count, std::size_t size,
+             std::initializer_list<std::pair<std::size_t, std::int32_t>> links, bool fold) {
+    Bytes b(static_cast<std::size_t>(count) * size);
+    for (auto& c : b) c = in.Byte();
+    for (std::size_t r = 0; fold && r < b.size(); r += size)
+        for (const auto& [at, within] : links)
+            StoreI32(&b[r + at], static_cast<std::int32_t>(static_cast<std::uint32_t>(LoadI32(&b[r + at])) %
+                                                           static_cast<std::uint32_t>(within + 3)) - 1);
+    MemoryFilePut(PathOf(name), std::move(b));
+}
+
+// Patients % 9, clinical lines, quote lines and chart entries each % 48, a
+// mode byte; the firstrec, clinique, estime and Fschema records; then the four
+// counters: the file's own count, or with mode bit i a step off it (an int8),
+// with bit 4 too any int32. Mode bit 7 keeps the links as given. The files go
+// to M:\data, opened as a set with the counters loaded.
+void DecodePractice(Input& in) {
+    MemoryFilesReset();
+    FaultDisarm();
+    ResetSharedState();
+    MainWindow = 0x1234;
+    const std::int32_t counts[4] = {in.Byte() % 9, in.Byte() % 48, in.Byte() % 48, in.Byte() % 48};
+    const auto [patients, lines, quotes, entries] = counts;
+    const std::uint8_t modes = in.Byte();
+    const bool fold = !(modes & 0x80);
+    namespace F = FirstrecField;
+    Records(in, "firstrec", patients, sizeof(FirstrecRecord),
+            {{F::ClinicalStart, lines}, {F::ClinicalEnd, lines}, {F::QuoteStart, quotes}, {F::QuoteEnd, quotes},
+             {F::ChartStart, entries}}, fold);
+    Records(in, "clinique", lines, sizeof(ClinicalLine),
+            {{ClinicalField::PrevLine, lines}, {ClinicalField::NextLine, lines}}, fold);
+    Records(in, "estime", quotes, sizeof(QuoteLine), {{QuoteField::PrevLine, quotes}, {QuoteField::NextLine, quotes}},
+            fold);
+    Records(in, "Fschema", entries, sizeof(ChartEntry), {{ChartField::NextEntry, entries}}, fold);
+    Bytes lastrec(80 * 16, 0x5A);
+    const int index[4] = {LastrecPatients, LastrecClinicalLines, LastrecQuoteLines, LastrecChartEntries};
+    for (int i = 0; i < 4; ++i)
+        StoreI32(&lastrec[16 * index[i] + 12], !(modes >> i & 1) ? counts[i]
+                                               : modes & 0x10   ? in.Int32()
+                                                                : counts[i] + static_cast<std::int8_t>(in.Byte()));
+    MemoryFilePut(PathOf("lastrec"), std::move(lastrec));
+    MemoryFilePut(PathOf("identite"), Bytes(static_cast<std::size_t>(patients) * sizeof(IdentiteRecord), 0x41));
+    MemoryFilePut(PathOf("param"), Bytes(16, 1));
+    MemoryFilePut(PathOf("patient"), Bytes(static_cast<std::size_t>(patients) * 40, 2));
+    MemoryFilePut(PathOf("patient.tri"), Bytes(8, 3));
+    OpenDataFileSet(MainWindow);
+    LoadCounters();
+    ResetRecording();
+    ReportDirectory = "M:\\tmp";
+}
+
+std::vector<Bytes> DataFiles() {
+    std::vector<Bytes> files(9);
+    for (int f = 0; f < 9; ++f) MemoryFileGet(PathOf(DataFileNames[f]), files[f]);
+    return files;
+}
+
+unsigned DataFileWrites() {
+    unsigned writes = 0;
+    for (const char* name : DataFileNames) writes += MemoryFileWrites(PathOf(name));
+    return writes;
+}
+
+std::string Read(const char* path) {
+    Bytes b;
+    MemoryFileGet(path, b);
+    return {b.begin(), b.end()};
+}
+
+// Counters that let a whole integrity test run in milliseconds (a map slot per
+// line, every patient tried): larger ones take the same paths, only longer.
+bool CountersWithinReach() { return LastClinicalLine <= 5000 && LastQuoteLine <= 5000 && LastPatient <= 1000; }
+
+// Any record bytes and ordinals through both line formatters: the lines stay
+// within their bounds and end with a separator. Then any typed text through
+// the dialogs' number reading, against the C library's.
+void FuzzFormat(Input& in) {
+    LineOrdinal = in.Int32(), CurrentLine = in.Int32();
+    ClinicalLine clinical;
+    QuoteLine quote;
+    for (auto& b : clinical.bytes) b = in.Byte();
+    for (auto& b : quote.bytes) b = in.Byte();
+    char out[ScreenLineCapacity + 8];
+    std::memset(out, 0x7E, sizeof out);
+    FormatClinicalLine(clinical, out, ScreenLineCapacity);
+    std::size_t n = std::strlen(out);
+    Check(n >= 19 && n <= 230 && out[n - 1] == ColumnSeparator, "a clinical line's length and separator");
+    Check(out[ScreenLineCapacity] == 0x7E, "a clinical line stays in its buffer");
+    FormatQuoteLine(out, ScreenLineCapacity, quote);
+    n = std::strlen(out);
+    Check(n >= 9 && n <= 110 && out[n - 1] == ColumnSeparator, "a quote line's length and separator");
+    std::string typed; // what an edit control can hold, up to its first NUL
+    for (char c; typed.size() < 40 && in.at < in.size && (c = static_cast<char>(in.Byte())) != 0;) typed += c;
+    Check(TextToNumber(typed.c_str()) == std::clamp<long long>(std::strtoll(typed.c_str(), nullptr, 10), INT_MIN, INT_MAX),
+          "a typed number reads as the C library reads it, held within 32 bits");
+}
+
+// Every view of every patient, page after page on the window and once on a
+// short sheet, and the raw browser: each walk ends, a printed walk draws at
+// most a line per record, and no data file is written.
+void FuzzViews(Input& in) {
+    DecodePractice(in);
+    SetRecordedClientBottom(100 + in.Byte() % 200);
+    const int sheet = 150 + in.Byte() % 300;
+    const std::int32_t browseFrom = static_cast<std::int8_t>(in.Byte());
+    for (std::int32_t patient = 1; patient <= 8 && patient <= LastPatient; ++patient)
+        for (std::int32_t mode = ModeClinicalFromStart; mode <= ModeDentalChart; ++mode) {
+            CurrentMode = mode, CurrentPatient = patient, CurrentLine = 0, LineOrdinal = 0, ViewReady = 1;
+            for (int page = 0; page < 12; ++page) PaintCurrentView(0x77);
+            ResetRecording(); // which forgets the sheet
+            SetRecordedVerticalResolution(sheet);
+            PrintFont = 0x99, CurrentLine = 0, ViewReady = 1;
+            const bool clinical = mode <= ModeClinicalFromEnd, quotes = !clinical && mode <= ModeQuotesFromEnd;
+            if (clinical) PaintClinicalChart(0x5000, 1);
+            else if (quotes) PaintQuotes(0x5000, 1);
+            else PaintDentalChart(0x5000, 1);
+            const std::int32_t counter = clinical ? LastClinicalLine : quotes ? LastQuoteLine : LastChartEntry;
+            Check(RecordedTexts().size() <= 1u + static_cast<std::size_t>(std::max(counter, 0)),
+                  "a printed walk draws the header and at most a line per record");
+            ResetRecording();
+        }
+    for (std::int32_t mode : {ModeBrowseClinique, ModeBrowseEstime}) {
+        CurrentMode = mode, CurrentLine = browseFrom, ViewReady = 1;
+        for (int page = 0; page < 12; ++page) PaintCurrentView(0x77);
+        ResetRecording();
+    }
+    Check(DataFileWrites() == 0, "viewing writes no data file");
+}
+
+// The integrity test of both files: it ends, writes no data file, leaves an
+// owner map of a slot per line, and every report line is one of its forms.
+void FuzzIntegrity(Input& in) {
+    static const std::string_view forms[] = {
+        "Erreur debutacte -> N° patient = ", "N° patient = ",  "Croisement N° patient = ",
+        "Fiche alterée -> N° patient = ",     "Erreur suivant -> N° patient = ", "Erreur finacte -> N° patient = ",
+        "Erreur Precedent -> N° patient = ", "Erreur lignes différentes début-fin -> N° patient = "};
+    DecodePractice(in);
+    if (!CountersWithinReach()) return;
+    for (std::int32_t mode : {ModeTestClinique, ModeTestEstime}) {
+        CurrentMode = mode;
+        TestChainFile(0x1234);
+        const std::int32_t n = mode == ModeTestClinique ? LastClinicalLine : LastQuoteLine;
+        Check(Read("M:\\tmp\\testfich.txt").size() == static_cast<std::size_t>(std::max(n, 0)) * 4, "a slot per line");
+        const std::string report = Read("M:\\tmp\\erreurfiche.txt");
+        for (std::size_t at = 0, end; at < report.size(); at = end + 2) {
+            Check((end = report.find("\r\n", at)) != std::string::npos, "every line ends with CR LF");
+            Check(std::any_of(std::begin(forms), std::end(forms),
+                              [&](std::string_view form) { return report.compare(at, form.size(), form) == 0; }),
+                  "every line is one of the eight forms");
+        }
+    }
+    Check(DataFileWrites() == 0, "the test writes no data file");
+}
+
+// Each repair with any typed values: it ends, changes no file's size, and
+// every byte it changes lies in a field it may write.
+void FuzzRepairs(Input& in) {
+    struct Field { // bytes [from, to) of each record of a file
+        const char* file;
+        std::size_t recordSize, from, to;
+    };
+    namespace C = ClinicalField;
+    static const Field links[] = {{"clinique", 224, C::PrevLine, C::NextLine + 4},
+                                  {"estime", 86, QuoteField::PrevLine, QuoteField::NextLine + 4},
+                                  {"Fschema", 64, ChartField::NextEntry, ChartField::NextEntry + 4},
+                                  {"firstrec", 32, FirstrecField::ClinicalStart, FirstrecField::ChartStart + 4}};
+    static const std::vector<Field> allowed[8] = {
+        {std::begin(links), std::end(links)}, // Corriger on a view
+        {std::begin(links), std::end(links)}, // relinking a line
+        {links[3]},
+        {{"identite", 1420, IdentiteField::Balance, IdentiteField::Balance + 8}},
+        {{"clinique", 224, C::UserNumber, C::UserNumber + 1}},
+        {{"clinique", 224, C::ColourCode, C::ColourCode + 1}, {"clinique", 224, C::ColourCode2, C::ColourCode2 + 1}},
+        {{"clinique", 224, C::DesignNumber, C::DesignNumber + 2}},
+        {{"clinique", 224, C::BilledMark, C::BilledMark + 1}, {"clinique", 224, C::ActCode, C::ActCode + 4},
+         {"estime", 86, QuoteField::ActCode, QuoteField::ActCode + 4}}};
+    DecodePractice(in);
+    const std::uint8_t repair = in.Byte() % 8;
+    CurrentPatient = static_cast<std::int8_t>(in.Byte());
+    LineOrdinal = static_cast<std::int16_t>(in.Byte() | in.Byte() << 8);
+    FirstLinkInput = static_cast<std::int8_t>(in.Byte()), SecondLinkInput = static_cast<std::int8_t>(in.Byte());
+    LineAnswer = static_cast<std::int16_t>(in.Byte() | in.Byte() << 8);
+    OldUser = static_cast<char>(in.Byte()), NewUser = static_cast<char>(in.Byte());
+    OldDesign = static_cast<std::int8_t>(in.Byte()), NewDesign = in.Int32() % 1000;
+    OldColour = in.Byte(), NewColour = in.Byte();
+    const std::uint8_t choice = in.Byte();
+    const auto before = DataFiles();
+    switch (repair) {
+    case 0: CurrentMode = 1 + choice % 5, RouteCommand(0x1234, CMD_CORRECT); break;
+    case 1: CurrentMode = choice % 2 ? ModeRelinkClinical : ModeRelinkQuote, RelinkLine(); break;
+    case 2: CorrectFirstrec(static_cast<FirstrecTarget>(choice % 3)); break;
+    case 3: if (CurrentPatient >= 1 && CurrentPatient <= LastPatient) ResetBalance(); break;
+    case 4: ChangeUserNumbers(0x1234); break;
+    case 5: ChangeColourCodes(0x1234); break;
+    case 6: ChangeDesignNumbers(0x1234); break;
+    default: RemovePrescriptionBilling(0x1234);
+    }
+    const auto after = DataFiles();
+    for (std::size_t f = 0; f < before.size(); ++f) {
+        Check(before[f].size() == after[f].size(), "a repair never changes a file's size");
+        for (std::size_t i = 0; i < before[f].size(); ++i) {
+            bool mayChange = before[f][i] == after[f][i];
+            for (const Field& a : allowed[repair])
+                mayChange |= !std::strcmp(a.file, DataFileNames[f]) && i % a.recordSize >= a.from && i % a.recordSize < a.to;
+            Check(mayChange, "a repair changes only its own fields");
+        }
+    }
+}
+
+// The lines the links give from `r`, then the 0 that ends them; at most
+// `limit` lines and one more.
+std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forward, std::size_t limit) {
+    std::vector<std::int32_t> lines;
+    for (ChainLine line; r >= 1 && r <= *chain.counter && lines.size() <= limit && PeekLine(chain, r, line);) {
+        lines.push_back(r);
+        if ((r = forward ? ChainNext(chain, line) : ChainPrev(chain, line)) == 0) lines.push_back(0);
+    }
+    return lines;
+}
+
+// The console's own analysis after the window's integrity test: its second
+// walk gives the window's report byte for byte, and its claims, orphan chains
+// and diagnoses end without writing a data file. Then the cut it proposes for
+// one patient, made by the window's Corriger, leaves exactly the chain it
+// promised, whole both ways.
+void FuzzConsole(Input& in) {
+    DecodePractice(in);
+    if (!CountersWithinReach()) return;
+    for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, std::pair{ModeTestEstime, &QuoteChain}}) {
+        CurrentMode = mode;
+        TestChainFile(0x1234);
+        CurrentMode = ModeNone;
+        std::vector<Finding> findings;
+        Check(ExplainReport(*chain, Read("M:\\tmp\\testfich.txt"), Read("M:\\tmp\\erreurfiche.txt"), findings),
+              "the console's walk gives the window's report byte for byte");
+        ChainClaims claims;
+        ClaimLines(*chain, claims);
+        ClaimFindings(claims, findings);
+        DiagnoseChains(*chain, {}, true, OrphanChains(*chain, claims));
+    }
+    for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(p);
+    Check(DataFileWrites() == 0, "the analysis writes no data file");
+    if (LastPatient < 1) return;
+    const std::int32_t patient = 1 + in.Byte() % std::min(LastPatient, 8);
+    const bool clinical = in.Byte() % 2;
+    const LineChain& chain = clinical ? ClinicalChain : QuoteChain;
+    ChainClaims claims;
+    ClaimLines(chain, claims);
+    const auto found = DiagnoseChains(chain, {patient}, false, OrphanChains(chain, claims));
+    if (found.empty()) return; // its firstrec record cannot be read
+    const ChainDiagnosis& d = found.begin()->second;
+    if (d.repair != RepairCutFromStart && d.repair != RepairCutFromEnd) return;
+    const bool fromStart = d.repair == RepairCutFromStart;
+    CurrentMode = clinical ? (fromStart ? ModeClinicalFromStart : ModeClinicalFromEnd)
+                           : (fromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
+    CurrentPatient = patient, LineAnswer = d.ordinal;
+    RouteCommand(0x1234, CMD_CORRECT);
+    FirstrecRecord ends;
+    Check(PeekFirstrec(patient, ends), "firstrec still reads");
+    std::vector<std::int32_t> forward = d.kept, backward(d.kept.rbegin(), d.kept.rend());
+    forward.push_back(0), backward.push_back(0);
+    Check(Walk(chain, GetField(ends, chain.startField), true, d.kept.size()) == forward &&
+              Walk(chain, GetField(ends, chain.endField), false, d.kept.size()) == backward,
+          "after the proposed cut the chain is the one promised, from both ends");
+}
+
+} // namespace
+
+// The shell's Win32 pieces, answered for the fuzzers.
+void RunInputDialog(WindowRef, DialogKind kind) {
+    if (kind != DialogLigne) return DialogCancel(kind);
+    if ((LineCorrectionConfirmed = LineAnswer >= 0)) LineOrdinal = LineAnswer;
+}
+void PrintCurrentView(WindowRef) { PrintViewFromStart(0x5000); }
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    constexpr std::string_view fuzzer = FUZZER;
+    Input in{data, size};
+    if (fuzzer == "fuzz_format") FuzzFormat(in);
+    if (fuzzer == "fuzz_views") FuzzViews(in);
+    if (fuzzer == "fuzz_integrity") FuzzIntegrity(in);
+    if (fuzzer == "fuzz_repairs") FuzzRepairs(in);
+    if (fuzzer == "fuzz_console") FuzzConsole(in);
+    return 0;
+}
+
+#ifdef FUZZ_CORPUS
+// fuzz_corpus DIR: small practices from the sample-practice generator, sound
+// and with each kind of damage it knows on patient 3, as inputs of each
+// fuzzer in DIR/<fuzzer>/, so that fuzzing begins from chains as the host lays
+// them out and as technicians find them broken.
+int main(int argc, char** argv) {
+    if (argc != 2) return std::fprintf(stderr, "usage: fuzz_corpus DIR\n"), 2;
+    std::vector<std::string> practices = {"sound", "variant-1", "variant-2"};
+    for (int k = 0; k < practice::damageKindCount; ++k)
+        for (const char* file : {":clinique:3", ":estime:3", ":Fschema:3", ":firstrec:3"})
+            practices.push_back(practice::DamageKindName(static_cast<practice::DamageKind>(k)) + std::string(file) +
+                                (k == static_cast<int>(practice::DamageKind::Long) ? ":9" : ""));
+    // After the practice: a page and a sheet for the views; patient 3 for the
+    // console's cut; each repair on patient 3, line 2.
+    std::vector<std::pair<std::string, std::vector<Bytes>>> tails = {
+        {"fuzz_format", {{}}}, {"fuzz_integrity", {{}}}, {"fuzz_views", {{60, 100, 1}}},
+        {"fuzz_console", {{2, 0}, {2, 1}}}, {"fuzz_repairs", {}}};
+    for (std::uint8_t r = 0; r < 8; ++r) tails[4].second.push_back({r, 3, 2, 0, 1, 2, 2, 0, 'A', 'B', 1, 2, 0, 0, 0, 5, 6, 0});
+    for (std::string name : practices) {
+        practice::Options o;
+        o.patients = 6, o.clinicalLines = 30, o.quoteLines = 24, o.chartEntries = 18;
+        practice::Practice p;
+        std::string error;
+        if (name.rfind("variant-", 0) == 0) o.variant = name.back() - '0';
+        else if (name != "sound" && !practice::ParseDamage(name, o.damages.emplace_back(), error)) continue;
+        if (!practice::BuildPractice(o, p, error)) continue; // a damage that does not apply to the file
+        Bytes in = {0, 0, 0, 0, 0x9F}; // the counters as int32, the links as written
+        const std::pair<practice::DataFile, std::size_t> files[] = {
+            {practice::DataFile::Firstrec, sizeof(FirstrecRecord)}, {practice::DataFile::Clinique, sizeof(ClinicalLine)},
+            {practice::DataFile::Estime, sizeof(QuoteLine)}, {practice::DataFile::Fschema, sizeof(ChartEntry)}};
+        for (int f = 0; f < 4; ++f) {
+            const Bytes& b = FileOf(p, files[f].first);
+            in[f] = static_cast<std::uint8_t>(b.size() / files[f].second);
+            in.insert(in.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(in[f] * files[f].second));
+        }
+        for (std::int32_t counter : {p.patients, p.clinicalLines, p.quoteLines, p.chartEntries})
+            for (int i = 0; i < 4; ++i) in.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(counter) >> 8 * i));
+        Input decoded{in.data(), in.size()};
+        DecodePractice(decoded);
+        if (decoded.at != in.size() || LastPatient != p.patients || LastClinicalLine != p.clinicalLines)
+            return std::fprintf(stderr, "fuzz_corpus: %s does not decode back\n", name.c_str()), 1;
+        for (char& c : name) c = c == ':' ? '-' : c;
+        for (const auto& [fuzzer, ends] : tails)
+            for (std::size_t t = 0; t < ends.size(); ++t) {
+                std::filesystem::create_directories(std::filesystem::path(argv[1]) / fuzzer);
+                std::ofstream out(std::filesystem::path(argv[1]) / fuzzer / (name + "-" + std::to_string(t)),
+                                  std::ios::binary);
+                out.write(reinterpret_cast<const char*>(in.data()), static_cast<std::streamsize>(in.size()));
+                out.write(reinterpret_cast<const char*>(ends[t].data()), static_cast<std::streamsize>(ends[t].size()));
+            }
+    }
+    return 0;
+}
+#endif
