@@ -17,8 +17,10 @@ namespace {
 namespace L = hostlayout;
 using Lines = std::vector<std::int32_t>;
 
-// A link of a line, a pointer of a patient, or the file's length in lines.
-enum What { Prev, Next, Start, End, Length };
+// A link of a line, a pointer of a patient, the clinique file cut after `at`
+// lines and `value` bytes, the links of lines `at` to `value` set to 0, a
+// chart entry's link or a patient's chart start.
+enum What { Prev, Next, Start, End, Cut, Unlink, ChartNext, ChartStart };
 struct Edit {
     What what;
     std::int32_t at, value;
@@ -26,15 +28,11 @@ struct Edit {
 
 class DiagnoseTest : public PracticeTest {
 protected:
-    // Chains of patients 1 to 3; patient 4 has none; lines 17 to 24 belong
-    // to nobody and link nowhere.
     MiniPractice p{4, 24, 24, 8};
 
-    void SetUp() override {
-        PracticeTest::SetUp();
-        Lay();
-    }
-    void Lay() {
+    // Chains of patients 1 to 3, none for patient 4; lines 17 to 24 belong to
+    // nobody and link nowhere. Then the edits, and the set opened.
+    void Lay(bool clinical, const std::vector<Edit>& edits) {
         p = MiniPractice{4, 24, 24, 8};
         p.ClinicalChain(1, {1, 2, 3, 4, 5});
         p.ClinicalChain(2, {6, 7, 8, 9, 10});
@@ -44,9 +42,6 @@ protected:
         p.QuoteChain(3, {8, 9, 10});
         p.ChartChain(1, {1, 2});
         p.ChartChain(2, {3, 4, 5});
-    }
-
-    void Break(bool clinical, const std::vector<Edit>& edits) {
         namespace F = L::firstrec;
         for (const Edit& e : edits) {
             std::uint8_t* line = clinical ? p.Clinical(e.at) : p.Quote(e.at);
@@ -54,8 +49,13 @@ protected:
             if (e.what == Next) L::PutInt(line, clinical ? L::clinique::next : L::estime::next, e.value);
             if (e.what == Start) L::PutInt(p.Firstrec(e.at), clinical ? F::clinicalStart : F::quoteStart, e.value);
             if (e.what == End) L::PutInt(p.Firstrec(e.at), clinical ? F::clinicalEnd : F::quoteEnd, e.value);
-            if (e.what == Length) p.clinique.resize(static_cast<std::size_t>(e.at) * L::clinique::size + e.value);
+            if (e.what == Cut) p.clinique.resize(static_cast<std::size_t>(e.at) * L::clinique::size + e.value);
+            for (std::int32_t r = e.at; e.what == Unlink && r <= e.value; ++r)
+                L::PutInt(p.Clinical(r), L::clinique::prev, 0), L::PutInt(p.Clinical(r), L::clinique::next, 0);
+            if (e.what == ChartNext) L::PutInt(p.Entry(e.at), L::fschema::next, e.value);
+            if (e.what == ChartStart) L::PutInt(p.Firstrec(e.at), F::chartStart, e.value);
         }
+        CloseDataFileSet();
         OpenPractice(p);
     }
 
@@ -67,20 +67,10 @@ protected:
         EXPECT_EQ(found.size(), 1u);
         return found.at(patient);
     }
-
-    // The integrity test's report and owner map, by the window's own code.
-    std::pair<std::string, std::string> Test() {
-        const std::string where = dir.string();
-        ReportDirectory = where.c_str();
-        CurrentMode = ModeTestClinique;
-        TestChainFile(MainWindow);
-        ReportDirectory = "c:\\tmp";
-        const L::Bytes report = Get("erreurfiche.txt"), map = Get("testfich.txt");
-        return {std::string(report.begin(), report.end()), std::string(map.begin(), map.end())};
-    }
 };
 
 TEST_F(DiagnoseTest, EachDamageGetsTheRepairThatLeavesTheChainAnnounced) {
+    const Lines three = {11, 12, 13, 14, 15, 16};
     const struct {
         const char* damage;
         bool clinical;
@@ -91,122 +81,98 @@ TEST_F(DiagnoseTest, EachDamageGetsTheRepairThatLeavesTheChainAnnounced) {
         Lines kept;           // the chain once repaired
     } cases[] = {
         {"the second line claims to be first", true, {{Prev, 7, 0}}, 2, RepairCutFromStart, 5, {6, 7, 8, 9, 10}},
-        {"the first line points back to a free line", true, {{Prev, 11, 20}}, 3, RepairCutFromStart, 6,
-         {11, 12, 13, 14, 15, 16}},
-        {"the last line's back link skips line 15", true, {{Prev, 16, 14}}, 3, RepairCutFromStart, 6,
-         {11, 12, 13, 14, 15, 16}},
+        {"the first line points back to a free line", true, {{Prev, 11, 20}}, 3, RepairCutFromStart, 6, three},
+        {"the last line's back link skips line 15", true, {{Prev, 16, 14}}, 3, RepairCutFromStart, 6, three},
         {"a next link beyond the file", true, {{Next, 8, 25}}, 2, RepairCutFromEnd, 5, {6, 7, 8, 9, 10}},
-        {"the last line loops to the first", true, {{Next, 16, 11}}, 3, RepairCutFromEnd, 6, {11, 12, 13, 14, 15, 16}},
+        {"the last line loops to the first", true, {{Next, 16, 11}}, 3, RepairCutFromEnd, 6, three},
         {"the last line goes on to a free line", true, {{Next, 5, 21}}, 1, RepairCutFromEnd, 5, {1, 2, 3, 4, 5}},
         {"a start below 0", true, {{Start, 2, -1}}, 2, RepairCutFromEnd, 5, {6, 7, 8, 9, 10}},
-        {"an end beyond the file", true, {{End, 3, 99}}, 3, RepairCutFromStart, 6, {11, 12, 13, 14, 15, 16}},
+        {"an end beyond the file", true, {{End, 3, 99}}, 3, RepairCutFromStart, 6, three},
         // Forward 11 12 13 then -7; backward 16 .. 12 then 30: the longer part.
         {"both walks broken", true, {{Next, 13, -7}, {Prev, 12, 30}}, 3, RepairCutFromEnd, 5, {12, 13, 14, 15, 16}},
         {"running into a lower patient's lines", true, {{Next, 13, 8}, {End, 3, 10}}, 3, RepairCutFromStart, 3,
          {11, 12, 13}},
-        {"a line the file does not hold whole", true, {{Length, 13, 100}}, 3, RepairCutFromStart, 3, {11, 12, 13}},
-        // Its own lines 11 to 16 are then the one chain of several lines nobody reaches.
-        {"pointers naming another patient's chain", true, {{Start, 3, 6}, {End, 3, 10}}, 3, RepairFirstrec, 0,
-         {11, 12, 13, 14, 15, 16}},
-        // Without an orphaned chain of several lines the pointers are emptied.
-        {"the same, its own lines all single", true,
-         {{Start, 3, 6}, {End, 3, 10}, {Prev, 11, 0}, {Next, 11, 0}, {Prev, 12, 0}, {Next, 12, 0}, {Prev, 13, 0},
-          {Next, 13, 0}, {Prev, 14, 0}, {Next, 14, 0}, {Prev, 15, 0}, {Next, 15, 0}, {Prev, 16, 0}, {Next, 16, 0}},
-         3, RepairFirstrec, 0, {}},
+        {"a line the file does not hold whole", true, {{Cut, 13, 100}}, 3, RepairCutFromStart, 3, {11, 12, 13}},
+        // Its own lines are then the one chain of several lines nobody reaches.
+        {"pointers naming another patient's chain", true, {{Start, 3, 6}, {End, 3, 10}}, 3, RepairFirstrec, 0, three},
+        {"the same, its own lines all single", true, {{Start, 3, 6}, {End, 3, 10}, {Unlink, 11, 16}}, 3, RepairFirstrec,
+         0, {}},
         {"a next link beyond the file (quotes)", false, {{Next, 5, 40}}, 2, RepairCutFromEnd, 4, {4, 5, 6, 7}},
         {"no start (quotes)", false, {{Start, 3, 0}}, 3, RepairCutFromEnd, 3, {8, 9, 10}},
-        {"a sound chain", true, {}, 3, RepairNone, 0, {11, 12, 13, 14, 15, 16}},
+        {"a sound chain", true, {}, 3, RepairNone, 0, three},
         {"no chain at all", false, {}, 4, RepairNone, 0, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.damage);
-        CloseDataFileSet(); // each case on the practice as laid out above
-        ResetSharedState();
-        ResetRecording();
-        MainWindow = 0x1234;
-        Lay();
-        Break(c.clinical, c.edits);
+        Lay(c.clinical, c.edits);
         const ChainDiagnosis d = Diagnose(c.clinical, c.patient);
-        EXPECT_EQ(std::make_pair(d.sound, d.repair), std::make_pair(c.repair == RepairNone, c.repair));
-        EXPECT_EQ(d.ordinal, c.ordinal);
+        EXPECT_EQ(std::make_tuple(d.sound, d.repair, d.ordinal), std::make_tuple(!c.repair, c.repair, c.ordinal));
         if (c.repair == RepairFirstrec) {
             EXPECT_EQ(std::make_pair(d.newStart, d.newEnd),
                       c.kept.empty() ? std::make_pair(0, 0) : std::make_pair(c.kept.front(), c.kept.back()));
-        } else {
-            EXPECT_EQ(d.kept, c.kept);
-        }
-        // What the technician then does in the window.
-        CurrentPatient = c.patient;
-        if (c.repair == RepairCutFromStart || c.repair == RepairCutFromEnd) {
-            const bool fromStart = c.repair == RepairCutFromStart;
-            CurrentMode = c.clinical ? (fromStart ? ModeClinicalFromStart : ModeClinicalFromEnd)
-                                     : (fromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
-            ScriptDialogs({{DialogLigne, true, {std::to_string(d.ordinal)}}});
-            CorrectCurrentView(MainWindow);
-        } else if (c.repair == RepairFirstrec) {
             const std::string texts[] = {std::to_string(c.patient), std::to_string(d.newStart),
                                          std::to_string(d.newEnd)};
             const char* typed[] = {texts[0].c_str(), texts[1].c_str(), texts[2].c_str()};
             EXPECT_TRUE(DialogConfirm(MainWindow, c.clinical ? DialogClinique : DialogDevis, typed));
+        } else if (c.repair) { // a cut, with Corriger on the view it names
+            EXPECT_EQ(d.kept, c.kept);
+            const bool fromStart = c.repair == RepairCutFromStart;
+            CurrentMode = c.clinical ? (fromStart ? ModeClinicalFromStart : ModeClinicalFromEnd)
+                                     : (fromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
+            CurrentPatient = c.patient;
+            ScriptDialogs({{DialogLigne, true, {std::to_string(d.ordinal)}}});
+            CorrectCurrentView(MainWindow);
         }
         const ChainDiagnosis after = Diagnose(c.clinical, c.patient);
-        EXPECT_TRUE(after.sound);
-        EXPECT_EQ(after.forward.lines, c.kept);
+        EXPECT_EQ(std::make_pair(after.sound, after.forward.lines), std::make_pair(true, c.kept));
         EXPECT_TRUE(RecordedBoxes().empty());
     }
 }
 
 TEST_F(DiagnoseTest, AllMeansEveryUnsoundPatientAndTheOnesAskedFor) {
-    Break(true, {{Next, 9, 0}, {Start, 3, -4}});
-    Lines found;
-    for (const auto& [patient, d] : DiagnoseChains(ClinicalChain, {1}, true, {})) found.push_back(patient);
-    EXPECT_EQ(found, (Lines{1, 2, 3}));
-    found.clear();
-    for (const auto& [patient, d] : DiagnoseChains(ClinicalChain, {4, 2}, false, {})) found.push_back(patient);
-    EXPECT_EQ(found, (Lines{2, 4}));
+    Lay(true, {{Next, 9, 0}, {Start, 3, -4}});
+    // Every unsound patient and patient 1; patients 4 and 2 only.
+    for (const auto& [wanted, all, found] : {std::tuple{Lines{1}, true, Lines{1, 2, 3}}, {{4, 2}, false, {2, 4}}}) {
+        Lines diagnosed;
+        for (const auto& [patient, d] : DiagnoseChains(ClinicalChain, wanted, all, {})) diagnosed.push_back(patient);
+        EXPECT_EQ(diagnosed, found);
+    }
 }
 
 TEST_F(DiagnoseTest, TheDentalChart) {
-    L::PutInt(p.Entry(2), L::fschema::next, 1); // patient 1: 1, 2, back to 1
-    L::PutInt(p.Firstrec(2), L::firstrec::chartStart, 9);
-    OpenPractice(p);
-    const ChartDiagnosis loop = DiagnoseChart(1);
-    EXPECT_EQ(std::make_tuple(loop.walk.stop, loop.repair, loop.ordinal), std::make_tuple(StopLoop, RepairCutFromStart, 2));
-    CurrentPatient = 1;
-    CurrentMode = ModeDentalChart;
+    Lay(true, {{ChartNext, 2, 1}, {ChartStart, 2, 9}}); // patient 1: 1, 2, back to 1; patient 3: none
+    const ChartDiagnosis loop = DiagnoseChart(1), high = DiagnoseChart(2);
+    EXPECT_EQ(std::make_tuple(loop.walk.stop, loop.repair, loop.ordinal),
+              std::make_tuple(StopLoop, RepairCutFromStart, 2));
+    EXPECT_EQ(std::make_tuple(high.walk.stop, high.repair, DiagnoseChart(3).sound),
+              std::make_tuple(StopBadStart, RepairFirstrec, true));
+    CurrentPatient = 1, CurrentMode = ModeDentalChart;
     ScriptDialogs({{DialogLigne, true, {"2"}}});
     CorrectCurrentView(MainWindow);
     EXPECT_TRUE(DiagnoseChart(1).sound);
-    const ChartDiagnosis high = DiagnoseChart(2);
-    EXPECT_EQ(std::make_pair(high.walk.stop, high.repair), std::make_pair(StopBadStart, RepairFirstrec));
-    EXPECT_TRUE(DiagnoseChart(3).sound); // no chart at all
 }
 
 TEST_F(DiagnoseTest, EveryFindingOfTheReportNamesItsRecord) {
-    Break(true, {{Next, 2, 30}, {Prev, 4, 30}, {Prev, 6, 18}, {Next, 13, 8}});
-    const auto [report, map] = Test();
+    Lay(true, {{Next, 2, 30}, {Prev, 4, 30}, {Prev, 6, 18}, {Next, 13, 8}});
+    const std::string where = dir.string();
+    ReportDirectory = where.c_str();
+    CurrentMode = ModeTestClinique;
+    TestChainFile(MainWindow);
+    ReportDirectory = "c:\\tmp";
+    const L::Bytes report = Get("erreurfiche.txt"), map = Get("testfich.txt");
     std::vector<Finding> findings;
-    ASSERT_TRUE(ExplainReport(ClinicalChain, map, report, findings));
-    using Seen = std::vector<std::tuple<std::string, std::int32_t, std::int32_t>>;
-    Seen seen;
+    ASSERT_TRUE(ExplainReport(ClinicalChain, {map.begin(), map.end()}, {report.begin(), report.end()}, findings));
+    std::vector<std::tuple<std::string, std::int32_t, std::int32_t>> seen;
     for (const Finding& f : findings) seen.emplace_back(f.code, f.patient, f.record);
-    EXPECT_EQ(seen, (Seen{{"next-out-of-range", 1, 2}, {"prev-out-of-range", 1, 4}, {"first-prev-not-zero", 2, 6},
-                          {"walks-differ", 2, 0}, {"crossing", 3, 8}}))
-        << report;
-    // A report that walking again cannot give back: its lines, without records.
-    findings.clear();
-    EXPECT_FALSE(ExplainReport(ClinicalChain, map, report + "Erreur finacte -> N\xb0 patient =        4\r\n", findings));
-    seen.clear();
-    for (const Finding& f : findings) seen.emplace_back(f.code, f.patient, f.record);
-    EXPECT_EQ(seen, (Seen{{"next-out-of-range", 1, 0}, {"prev-out-of-range", 1, 0}, {"outward-link", 2, 6},
-                          {"walks-differ", 2, 0}, {"crossing", 3, 0}, {"end-out-of-range", 4, 0}}));
+    EXPECT_EQ(seen, (decltype(seen){{"next-out-of-range", 1, 2}, {"prev-out-of-range", 1, 4},
+                                    {"first-prev-not-zero", 2, 6}, {"walks-differ", 2, 0}, {"crossing", 3, 8}}));
 }
 
 TEST_F(DiagnoseTest, ClaimsNameEveryPatientOfAContestedLineAndTheLinesNobodyReaches) {
     // Patients 2 and 3 end in patient 1's line 5, patient 4 starts there;
     // 19 -> 20 -> 21 becomes a chain nobody reaches.
-    Break(true, {{Next, 10, 5}, {Next, 16, 5}, {Start, 4, 5}, {Next, 19, 20}, {Prev, 20, 19}, {Next, 20, 21},
-                 {Prev, 21, 20}});
+    Lay(true, {{Next, 10, 5}, {Next, 16, 5}, {Start, 4, 5}, {Next, 19, 20}, {Prev, 20, 19}, {Next, 20, 21},
+               {Prev, 21, 20}});
     ChainClaims claims;
     ClaimLines(ClinicalChain, claims);
     EXPECT_EQ(claims.contested, (std::map<std::int32_t, Lines>{{5, {1, 2, 3, 4}}}));
@@ -218,7 +184,8 @@ TEST_F(DiagnoseTest, ClaimsNameEveryPatientOfAContestedLineAndTheLinesNobodyReac
     EXPECT_EQ(unreachable, (Lines{17, 18, 19, 20, 21, 22, 23, 24}));
     std::vector<std::tuple<std::int32_t, std::int32_t, std::int32_t>> orphans;
     for (const OrphanChain& o : OrphanChains(ClinicalChain, claims)) orphans.emplace_back(o.start, o.end, o.count);
-    EXPECT_EQ(orphans, (decltype(orphans){{17, 17, 1}, {18, 18, 1}, {19, 21, 3}, {22, 22, 1}, {23, 23, 1}, {24, 24, 1}}));
+    EXPECT_EQ(orphans,
+              (decltype(orphans){{17, 17, 1}, {18, 18, 1}, {19, 21, 3}, {22, 22, 1}, {23, 23, 1}, {24, 24, 1}}));
 }
 
 } // namespace
