@@ -2,7 +2,6 @@
 // starting inputs: one source, built once per fuzzer as FUZZER names it.
 #include "checks/checks.h"
 #include "checks/print.h"
-#include "console/chains.h"
 #include "console/diagnose.h"
 #include "platform/fault.h"
 #include "platform/memory/memory_files.h"
@@ -23,7 +22,6 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <string_view>
 
 namespace {
 
@@ -105,13 +103,12 @@ void CheckNoDataFileWritten() {
     for (const char* name : DataFileNames) Check(MemoryFileWrites(PathOf(name)) == 0, "no data file is written");
 }
 
-// Counters that let a whole integrity test run in milliseconds (a map slot per
-// line, every patient tried): larger ones take the same paths, only longer.
+// Counters small enough for a whole integrity test in milliseconds: larger
+// ones take the same paths, only longer.
 bool CountersWithinReach() { return LastClinicalLine <= 5000 && LastQuoteLine <= 5000 && LastPatient <= 1000; }
 
-// Any record bytes and ordinals through both line formatters: the lines stay
-// within their bounds and end with a separator. Then any typed text through
-// the dialogs' number reading, against the C library's.
+// Both line formatters on any record: bounded lines ending with a separator;
+// the dialogs' number reading on any typed text, as the C library reads it.
 void FuzzFormat(Input& in) {
     LineOrdinal = in.Int32(), CurrentLine = in.Int32();
     ClinicalLine clinical;
@@ -134,9 +131,9 @@ void FuzzFormat(Input& in) {
           "a typed number reads as the C library reads it, held within 32 bits");
 }
 
-// Every view of every patient, page after page on the window and once on a
-// short sheet, and the raw browser: each walk ends, a printed walk draws at
-// most a line per record, and no data file is written.
+// Every view of every patient, paged on the window and printed on a short
+// sheet, and the raw browser: each ends, a printed walk draws at most a line
+// per record, and no data file is written.
 void FuzzViews(Input& in) {
     DecodePractice(in);
     SetRecordedClientBottom(100 + in.Byte() % 200);
@@ -166,8 +163,8 @@ void FuzzViews(Input& in) {
     CheckNoDataFileWritten();
 }
 
-// The integrity test of both files: it ends, writes no data file, leaves an
-// owner map of a slot per line, and every report line is one of its forms.
+// The integrity test of both files: it ends, writes no data file, leaves a
+// map slot per line, and every report line is one of its eight forms.
 void FuzzIntegrity(Input& in) {
     static const std::string_view forms[] = {
         "Erreur debutacte -> N° patient = ", "N° patient = ",  "Croisement N° patient = ",
@@ -219,9 +216,8 @@ void FuzzRepairs(Input& in) {
     LineOrdinal = static_cast<std::int16_t>(in.Byte() | in.Byte() << 8);
     FirstLinkInput = static_cast<std::int8_t>(in.Byte()), SecondLinkInput = static_cast<std::int8_t>(in.Byte());
     LineAnswer = static_cast<std::int16_t>(in.Byte() | in.Byte() << 8);
-    OldUser = static_cast<char>(in.Byte()), NewUser = static_cast<char>(in.Byte());
-    OldDesign = static_cast<std::int8_t>(in.Byte()), NewDesign = in.Int32() % 1000;
-    OldColour = in.Byte(), NewColour = in.Byte();
+    OldUser = static_cast<char>(in.Byte()), NewUser = static_cast<char>(in.Byte()), OldColour = in.Byte();
+    NewColour = in.Byte(), OldDesign = static_cast<std::int8_t>(in.Byte()), NewDesign = in.Int32() % 1000;
     const std::uint8_t choice = in.Byte();
     std::vector<std::string> before;
     for (const char* name : DataFileNames) before.push_back(Read(PathOf(name)));
@@ -247,8 +243,7 @@ void FuzzRepairs(Input& in) {
     }
 }
 
-// The lines the links give from `r`, then the 0 that ends them; at most
-// `limit` lines and one more.
+// The lines the links give from `r`, then the 0 ending them; at most limit + 1.
 std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forward, std::size_t limit) {
     std::vector<std::int32_t> lines;
     for (ChainLine line; r >= 1 && r <= *chain.counter && lines.size() <= limit && PeekLine(chain, r, line);) {
@@ -258,11 +253,9 @@ std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forw
     return lines;
 }
 
-// The console's own analysis after the window's integrity test: its second
-// walk gives the window's report byte for byte, and its claims, orphan chains
-// and diagnoses end without writing a data file. Then the cut it proposes for
-// one patient, made by the window's Corriger, leaves exactly the chain it
-// promised, whole both ways.
+// The console's analysis after the window's test: its walk gives the window's
+// report byte for byte; claims, orphans and diagnoses end, writing nothing;
+// the cut it proposes, made by Corriger, leaves the chain promised.
 void FuzzConsole(Input& in) {
     DecodePractice(in);
     if (!CountersWithinReach()) return;
@@ -314,13 +307,11 @@ void RunInputDialog(WindowRef, DialogKind kind) {
 void PrintCurrentView(WindowRef) { PrintViewFromStart(0x5000); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    constexpr std::string_view fuzzer = FUZZER;
     Input in{data, size};
-    if (fuzzer == "fuzz_format") FuzzFormat(in);
-    if (fuzzer == "fuzz_views") FuzzViews(in);
-    if (fuzzer == "fuzz_integrity") FuzzIntegrity(in);
-    if (fuzzer == "fuzz_repairs") FuzzRepairs(in);
-    if (fuzzer == "fuzz_console") FuzzConsole(in);
+    using Fuzzer = std::pair<std::string_view, void (*)(Input&)>;
+    for (const Fuzzer& f : {Fuzzer{"fuzz_format", FuzzFormat}, {"fuzz_views", FuzzViews}, {"fuzz_integrity", FuzzIntegrity},
+                            {"fuzz_repairs", FuzzRepairs}, {"fuzz_console", FuzzConsole}})
+        if (f.first == FUZZER) f.second(in);
     return 0;
 }
 
@@ -336,13 +327,6 @@ int main(int argc, char** argv) {
         for (const char* file : {":clinique:3", ":estime:3", ":Fschema:3", ":firstrec:3"})
             practices.push_back(practice::DamageKindName(static_cast<practice::DamageKind>(k)) + std::string(file) +
                                 (k == static_cast<int>(practice::DamageKind::Long) ? ":9" : ""));
-    // After the practice: a page and a sheet for the views; patient 3 for the
-    // console's cut; each repair on patient 3, line 2.
-    std::vector<std::pair<std::string, std::vector<Bytes>>> tails = {
-        {"fuzz_format", {{}}}, {"fuzz_integrity", {{}}}, {"fuzz_views", {{60, 100, 1}}},
-        {"fuzz_console", {{2, 0}, {2, 1}}}, {"fuzz_repairs", {}}};
-    for (std::uint8_t r = 0; r < 8; ++r)
-        tails[4].second.push_back({r, 3, 2, 0, 1, 2, 2, 0, 'A', 'B', 1, 2, 0, 0, 0, 5, 6, 0});
     for (std::string name : practices) {
         practice::Options o;
         o.patients = 6, o.clinicalLines = 30, o.quoteLines = 24, o.chartEntries = 18;
@@ -355,8 +339,7 @@ int main(int argc, char** argv) {
         using D = practice::DataFile;
         const std::pair<D, std::size_t> files[] = {{D::Firstrec, sizeof(FirstrecRecord)},
                                                    {D::Clinique, sizeof(ClinicalLine)},
-                                                   {D::Estime, sizeof(QuoteLine)},
-                                                   {D::Fschema, sizeof(ChartEntry)}};
+                                                   {D::Estime, sizeof(QuoteLine)}, {D::Fschema, sizeof(ChartEntry)}};
         for (int f = 0; f < 4; ++f) {
             const Bytes& b = FileOf(p, files[f].first);
             in[f] = static_cast<std::uint8_t>(b.size() / files[f].second);
@@ -364,16 +347,19 @@ int main(int argc, char** argv) {
         }
         for (std::int32_t counter : {p.patients, p.clinicalLines, p.quoteLines, p.chartEntries})
             for (int i = 0; i < 32; i += 8) in.push_back(static_cast<std::uint8_t>(std::uint32_t(counter) >> i));
-        Input decoded{in.data(), in.size()};
-        DecodePractice(decoded);
-        if (decoded.at != in.size()) return std::fprintf(stderr, "fuzz_corpus: %s misread\n", name.c_str()), 1;
+        if (Input decoded{in.data(), in.size()}; (DecodePractice(decoded), decoded.at != in.size()))
+            return std::fprintf(stderr, "fuzz_corpus: %s misread\n", name.c_str()), 1;
         for (char& c : name) c = c == ':' ? '-' : c;
-        for (const auto& [fuzzer, ends] : tails)
-            for (std::size_t t = 0; t < ends.size(); ++t) {
+        // After the practice, each repair on patient 3, line 2; patient 3's
+        // chains for the console's cut; a page and a sheet for the views.
+        for (const std::string fuzzer : {"fuzz_format", "fuzz_views", "fuzz_integrity", "fuzz_repairs", "fuzz_console"})
+            for (std::uint8_t t = 0; t < (fuzzer == "fuzz_repairs" ? 8 : 2); ++t) {
+                Bytes input = in;
+                if (fuzzer == "fuzz_repairs") input.insert(input.end(), {t, 3, 2, 0, 1, 2, 2, 0, 'A', 'B', 5, 6, 1, 2});
+                else input.insert(input.end(), {2, t});
                 std::filesystem::create_directories(std::filesystem::path(argv[1]) / fuzzer);
-                std::ofstream out(std::filesystem::path(argv[1]) / fuzzer / (name + "-" + std::to_string(t)));
-                out.write(reinterpret_cast<const char*>(in.data()), static_cast<std::streamsize>(in.size()));
-                out.write(reinterpret_cast<const char*>(ends[t].data()), static_cast<std::streamsize>(ends[t].size()));
+                std::ofstream(std::filesystem::path(argv[1]) / fuzzer / (name + "-" + std::to_string(t)))
+                    .write(reinterpret_cast<const char*>(input.data()), static_cast<std::streamsize>(input.size()));
             }
     }
     return 0;
