@@ -2,10 +2,18 @@
 // (3 patients; clinique 12 lines, estime 9, Fschema 6 entries): the same
 // options give the same bytes, and each damage changes exactly the bytes its
 // help names. A damage lays the practice out for itself, so each row's
-// "before" is the value in the same practice built with leaveSound.
+// "before" is the value in the same practice built with leaveSound. Then
+// mkpractice's command line.
 #include "tools/practice/generator.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -122,10 +130,68 @@ TEST(Generator, EachDamageChangesTheBytesItNamesAndNothingElse) {
             }
         }
         EXPECT_EQ(unnamed, std::vector<std::string>{});
-        for (const Change& k : c.changes)
-            EXPECT_EQ(std::make_pair(Value(sound, k.file, k.record, k.field), Value(damaged, k.file, k.record, k.field)),
-                      std::make_pair(k.before, k.after));
+        for (const Change& k : c.changes) {
+            EXPECT_EQ(Value(sound, k.file, k.record, k.field), k.before);
+            EXPECT_EQ(Value(damaged, k.file, k.record, k.field), k.after);
+        }
     }
+}
+
+// Run after run in one directory: what each says, its exit status, and the
+// sizes of param, Fschema, firstrec, lastrec, estime, clinique, identite,
+// patient and patient.tri in p afterwards (-1: not there). A refused run
+// writes nothing; a run without some file removes the one written before.
+TEST(Mkpractice, CommandLine) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("chkort-mkpractice-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    using Sizes = std::vector<long>;
+    const Sizes none(9, -1);
+    const struct {
+        const char* args;
+        int status;
+        const char* says;
+        Sizes after;
+    } runs[] = {
+        {"", 2, "usage: mkpractice DIR", none},
+        {"--help", 0, "--sound        lay the practice out for the damages", none},
+        {"--list-damage", 0, "  uneven *        the last line's previous link skips a line", none},
+        {"p --patients -3", 2, "mkpractice: --patients: '-3' is not a number of 0 or more", none},
+        {"p --patients", 2, "mkpractice: --patients needs a value", none},
+        {"p --frobnicate", 2, "mkpractice: unknown option --frobnicate (see --help)", none},
+        {"p q", 2, "mkpractice: one directory only ('p', then 'q')", none},
+        {"p --damage nope:clinique:1", 2, "unknown damage kind 'nope'", none},
+        {"p --damage end-high:Fschema:3", 2, "the dental chart has no end pointer", none},
+        {"p --damage loop:clinique:41", 2, "loop:clinique:41: the practice has 40 patients", none},
+        {"p --damage start-high:clinique:3:400", 2, "the value must be above the counter, 400", none},
+        {"p --damage loop:clinique:3 --damage last-next:clinique:3", 2, "another damage already changes", none},
+        {"p --damage long:clinique:3:2 --damage uneven:clinique:3", 2, "of 2 lines is too short", none},
+        {"p --damage truncate:estime --damage missing:estime", 2, "estime is already truncated or missing", none},
+        {"p --patients 3 --lines 12 --quotes 9 --chart 6", 0,
+         "variant 0: 3 patients, clinique 12 lines, estime 9 lines, Fschema 6 entries",
+         {512, 384, 96, 1280, 774, 2688, 4260, 120, 48}},
+        // Lines 10 a patient, quotes half of them, chart entries a quarter.
+        {"p --patients 3 --damage missing:param", 0, "  missing:param: param left out",
+         {-1, 448, 96, 1280, 1290, 6720, 4260, 120, 48}},
+        {"p --patients 0", 0, "0 patients, clinique 0 lines", {512, 0, 0, 1280, 0, 0, 0, 0, 0}}, // empty files
+    };
+    for (const auto& run : runs) {
+        SCOPED_TRACE(run.args);
+        const std::string command = "cd " + dir.string() + " && " MKPRACTICE_PATH " " + run.args + " >out 2>&1";
+        const int status = std::system(command.c_str());
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == run.status) << status;
+        std::stringstream out;
+        out << std::ifstream(dir / "out").rdbuf();
+        EXPECT_NE(out.str().find(run.says), std::string::npos) << out.str();
+        Sizes after;
+        for (int f = 0; f < practice::dataFileCount; ++f) {
+            const fs::path file = dir / "p" / practice::DataFileName(static_cast<DataFile>(f));
+            after.push_back(fs::exists(file) ? static_cast<long>(fs::file_size(file)) : -1);
+        }
+        EXPECT_EQ(after, run.after);
+    }
+    fs::remove_all(dir);
 }
 
 } // namespace
