@@ -13,7 +13,8 @@
 //   click ID            press a button of the dialog
 //   box                 wait for a message box, report it, press its OK
 //   idle                wait until the program has handled what it was
-//                       sent and painted what that left invalid
+//                       sent and painted what that left invalid, and a
+//                       print job has ended
 //   mark NAME           "e2e-mark NAME" on stderr, where the relay trace goes
 //   close               the frame's close command
 //   exit                wait for the program to end, report its code
@@ -154,6 +155,11 @@ bool Run(const std::vector<std::string>& w) {
         Report("box", Text(box), Text(GetDlgItem(box, 0xFFFF)));
         return Press(box, IDOK);
     } else if (verb == "idle") {
+        // A print job disables the window, and its abort procedure may answer
+        // a round trip in the middle of the job.
+        if (!Idle()) return false;
+        for (DWORD start = GetTickCount(); !IsWindowEnabled(Main); Sleep(10))
+            if (GetTickCount() - start > Limit) return Fail("disabled");
         return Idle();
     } else if (verb == "mark") {
         std::fprintf(stderr, "e2e-mark %s\n", w[1].c_str());

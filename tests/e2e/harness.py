@@ -14,6 +14,8 @@ import re
 import shutil
 import subprocess
 import sys
+import tempfile
+import time
 import unittest
 from pathlib import Path
 
@@ -158,6 +160,60 @@ class WineTest(unittest.TestCase):
         if not fail_ok:
             self.assertEqual(r.failure, [], out.stdout.decode("cp1252"))
         return r
+
+
+class PrintServer:
+    """A cupsd of the test's own on a unix socket, which CUPS_SERVER in `env`
+    names; with a printer, a cups-pdf queue as the default printer, writing
+    each job into root/out. cups-pdf reads /etc/cups only: cupsd runs in a
+    mount namespace where /etc/cups is root/etc."""
+
+    def __init__(self, root, printer):
+        shutil.rmtree(root, ignore_errors=True)
+        self.out = root / "out"
+        for d in ("etc", "server", "spool", "cache", "log", "out", "tmp", "pdf"):
+            (root / d).mkdir(parents=True)
+        os.chmod(root / "tmp", 0o1777)
+        self.socket = Path(tempfile.mkdtemp(prefix="chkort-cups-")) / "cups.sock"
+        self.env = dict(os.environ, CUPS_SERVER=str(self.socket))
+        (root / "files.conf").write_text("ServerRoot {0}/server\nRequestRoot {0}/spool\nTempDir {0}/tmp\n"
+                                         "CacheDir {0}/cache\nStateDir {0}/cache\nErrorLog {0}/log/error_log\n"
+                                         "AccessLog {0}/log/access_log\nSystemGroup root\n".format(root))
+        (root / "cupsd.conf").write_text("Listen %s\nBrowsing Off\nDefaultAuthType None\n<Location />\n"
+                                         "Allow all\n</Location>\n" % self.socket)
+        # Label 2: the job's number in the file's name.
+        (root / "etc" / "cups-pdf.conf").write_text("Out {0}/out\nAnonDirName {0}/out\nSpool {0}/pdf\n"
+                                                    "GSTmp {0}/tmp\nLog {0}/log\nGrp root\nLabel 2\n".format(root))
+        self.proc = subprocess.Popen(
+            ["unshare", "--mount", "--propagation", "private", "sh", "-c",
+             'mount --bind "$0" /etc/cups && exec cupsd -f -c "$1" -s "$2"', root / "etc", root / "cupsd.conf",
+             root / "files.conf"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        for _ in range(300):
+            if self.lp("lpstat", "-r") == "scheduler is running":
+                break
+            time.sleep(0.1)
+        else:
+            raise AssertionError("cupsd did not start (%s)" % (root / "log"))
+        if printer:
+            self.lp("lpadmin", "-p", "PDF", "-E", "-v", "cups-pdf:/", "-P", "/usr/share/ppd/cups-pdf/CUPS-PDF_opt.ppd")
+            self.lp("lpadmin", "-d", "PDF")
+
+    def lp(self, *args):
+        return subprocess.run(args, env=self.env, capture_output=True, timeout=30).stdout.decode().strip()
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+        shutil.rmtree(self.socket.parent)
+
+    def pdfs(self, count):
+        """The first `count` jobs' PDFs in job order, once every job has ended."""
+        for _ in range(600):
+            pdfs = sorted(self.out.glob("*.pdf"), key=lambda p: int(re.search(r"job_(\d+)", p.name).group(1)))
+            if len(pdfs) >= count and not self.lp("lpstat", "-o"):
+                return pdfs
+            time.sleep(0.1)
+        raise AssertionError("%d PDFs of %d" % (len(pdfs), count))
 
 
 def view(command, patient, mark):
