@@ -184,10 +184,7 @@ void FuzzIntegrity(Input& in) {
 // Each repair with any typed values: it ends, changes no file's size, and
 // every byte it changes lies in a field it may write.
 void FuzzRepairs(Input& in) {
-    struct Field { // bytes [from, to) of each record of a file
-        const char* file;
-        std::size_t size, from, to;
-    };
+    struct Field { const char* file; std::size_t size, from, to; }; // bytes [from, to) of each record of a file
     namespace C = ClinicalField;
     static const Field links[] = {{"clinique", 224, C::PrevLine, C::NextLine + 4},
                                   {"estime", 86, QuoteField::PrevLine, QuoteField::NextLine + 4},
@@ -252,6 +249,7 @@ std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forw
 void FuzzConsole(Input& in) {
     DecodePractice(in);
     if (!CountersWithinReach()) return;
+    std::vector<OrphanChain> orphans[2]; // of clinique, of estime
     for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, {ModeTestEstime, &QuoteChain}}) {
         CurrentMode = mode;
         TestChainFile(0x1234);
@@ -262,7 +260,7 @@ void FuzzConsole(Input& in) {
         ChainClaims claims;
         ClaimLines(*chain, claims);
         ClaimFindings(claims, findings);
-        DiagnoseChains(*chain, {}, true, OrphanChains(*chain, claims));
+        DiagnoseChains(*chain, {}, true, orphans[chain == &QuoteChain] = OrphanChains(*chain, claims));
     }
     for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(p);
     CheckNoDataFileWritten();
@@ -270,9 +268,7 @@ void FuzzConsole(Input& in) {
     const std::int32_t patient = 1 + in.Byte() % std::min(LastPatient, 8);
     const bool clinical = in.Byte() % 2;
     const LineChain& chain = clinical ? ClinicalChain : QuoteChain;
-    ChainClaims claims;
-    ClaimLines(chain, claims);
-    const auto found = DiagnoseChains(chain, {patient}, false, OrphanChains(chain, claims));
+    const auto found = DiagnoseChains(chain, {patient}, false, orphans[!clinical]);
     if (found.empty()) return; // its firstrec record cannot be read
     const ChainDiagnosis& d = found.begin()->second;
     if (d.repair != RepairCutFromStart && d.repair != RepairCutFromEnd) return;
@@ -330,13 +326,12 @@ int main(int argc, char** argv) {
             continue; // a damage that does not apply to the file
         Bytes in = {0, 0, 0, 0, 0x9F}; // the counters as int32, the links as written
         using D = practice::DataFile;
-        const std::pair<D, std::size_t> files[] = {{D::Firstrec, sizeof(FirstrecRecord)},
-                                                   {D::Clinique, sizeof(ClinicalLine)},
-                                                   {D::Estime, sizeof(QuoteLine)}, {D::Fschema, sizeof(ChartEntry)}};
+        const D files[] = {D::Firstrec, D::Clinique, D::Estime, D::Fschema};
+        const unsigned sizes[] = {sizeof(FirstrecRecord), sizeof(ClinicalLine), sizeof(QuoteLine), sizeof(ChartEntry)};
         for (int f = 0; f < 4; ++f) {
-            const Bytes& b = FileOf(p, files[f].first);
-            in[f] = static_cast<std::uint8_t>(b.size() / files[f].second);
-            in.insert(in.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(in[f] * files[f].second));
+            const Bytes& b = FileOf(p, files[f]);
+            in[f] = static_cast<std::uint8_t>(b.size() / sizes[f]);
+            in.insert(in.end(), b.begin(), b.begin() + static_cast<std::ptrdiff_t>(in[f] * sizes[f]));
         }
         for (std::int32_t counter : {p.patients, p.clinicalLines, p.quoteLines, p.chartEntries})
             for (int i = 0; i < 32; i += 8) in.push_back(static_cast<std::uint8_t>(std::uint32_t(counter) >> i));

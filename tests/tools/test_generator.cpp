@@ -31,10 +31,7 @@ practice::Practice Tiny(const std::string& damage = "", bool sound = false, std:
 }
 
 std::size_t RecordSize(DataFile f) {
-    return f == DataFile::Firstrec ? L::firstrec::size
-           : f == DataFile::Clinique ? L::clinique::size
-           : f == DataFile::Estime   ? L::estime::size
-                                     : L::fschema::size;
+    return f == DataFile::Firstrec ? 32 : f == DataFile::Clinique ? 224 : f == DataFile::Estime ? 86 : 64;
 }
 
 std::int64_t Value(const practice::Practice& p, DataFile file, std::size_t record, L::Field f) {
@@ -48,12 +45,7 @@ TEST(Generator, SameOptionsSameBytesAnotherVariantOthers) {
         EXPECT_NE(FileOf(first, f), FileOf(other, f)) << practice::DataFileName(f);
 }
 
-struct Change {
-    DataFile file;
-    std::size_t record;
-    L::Field field;
-    std::int64_t before, after;
-};
+struct Change { DataFile file; std::size_t record; L::Field field; std::int64_t before, after; };
 
 TEST(Generator, EachDamageChangesTheBytesItNamesAndNothingElse) {
     namespace F = L::firstrec;
