@@ -8,7 +8,6 @@
 #include "repairs/repairs.h"
 #include "store/datafiles.h"
 #include "tests/unit/fixture.h"
-#include "tests/unit/mini_practice.h"
 #include "tests/unit/standins.h"
 
 namespace {

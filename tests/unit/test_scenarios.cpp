@@ -12,6 +12,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <numeric>
 
 namespace {
 
@@ -25,26 +26,18 @@ DialogAnswer Line(const char* number) { return Ok(DialogLigne, {number}); }
 // colour 48, quote lines, chart entries with no slot in use.
 MiniPractice InOrder(std::int32_t clinical, std::int32_t quotes, std::int32_t entries, std::int32_t fileRecords) {
     MiniPractice m(2, fileRecords, fileRecords, fileRecords);
+    auto first = [](std::int32_t n) {
+        std::vector<std::int32_t> r(static_cast<std::size_t>(n));
+        std::iota(r.begin(), r.end(), 1);
+        return r;
+    };
+    m.ClinicalChain(1, first(clinical));
+    m.QuoteChain(1, first(quotes));
+    m.ChartChain(1, first(entries));
     for (std::int32_t i = 1; i <= fileRecords; ++i) {
         L::PutInt(m.Clinical(i), L::clinique::colour, 48);
-        for (std::size_t s = 0; s < L::fschema::slots; ++s) m.Entry(i)[L::fschema::valueC + s] = 0x20;
+        std::fill_n(m.Entry(i) + L::fschema::valueC, L::fschema::slots, 0x20);
     }
-    auto lay = [](std::uint8_t* first, std::uint8_t* last, std::int32_t n, auto record, L::Field prev, L::Field next) {
-        if (n == 0) return;
-        L::PutInt(first, L::Field{0, 4}, 1);
-        if (last) L::PutInt(last, L::Field{0, 4}, n);
-        for (std::int32_t i = 1; i <= n; ++i) {
-            if (prev.width) L::PutInt(record(i), prev, i - 1);
-            L::PutInt(record(i), next, i == n ? 0 : i + 1);
-        }
-    };
-    std::uint8_t* f = m.Firstrec(1);
-    lay(f + L::firstrec::clinicalStart.at, f + L::firstrec::clinicalEnd.at, clinical,
-        [&](std::int32_t i) { return m.Clinical(i); }, L::clinique::prev, L::clinique::next);
-    lay(f + L::firstrec::quoteStart.at, f + L::firstrec::quoteEnd.at, quotes, [&](std::int32_t i) { return m.Quote(i); },
-        L::estime::prev, L::estime::next);
-    lay(f + L::firstrec::chartStart.at, nullptr, entries, [&](std::int32_t i) { return m.Entry(i); }, L::Field{0, 0},
-        L::fschema::next);
     return m;
 }
 

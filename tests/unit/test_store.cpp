@@ -17,19 +17,25 @@ namespace {
 
 namespace L = hostlayout;
 namespace fs = std::filesystem;
-const char* const SetNames[] = {"param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "identite"};
 
 class Store : public PracticeTest {
 protected:
-    void PutSet(const std::string& missing = "") {
-        for (const char* name : SetNames)
-            if (name != missing) Put(name, Pattern(9, 64));
+    void SetUp() override {
+        PracticeTest::SetUp();
+        OpenPractice(MiniPractice(12, 12, 12, 12));
+    }
+    void TearDown() override {
+        CloseDataFileSet();
+        std::error_code ignored;
+        fs::resize_file(dir / "clinique", 0, ignored); // a sparse file of gibibytes goes at once
+        PracticeTest::TearDown();
     }
     static std::vector<bool> Opened() {
         std::vector<bool> open;
         for (FileHandle h : {hParam, hFschema, hFirstrec, hLastrec, hEstime, hClinique, hIdentite}) open.push_back(h != 0);
         return open;
     }
+    static std::vector<std::int32_t> Counters() { return {LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}; }
     // The boxes shown since the last look, as "caption: text".
     static std::vector<std::string> Boxes() {
         std::vector<std::string> out;
@@ -40,6 +46,9 @@ protected:
         }
         ResetRecording();
         return out;
+    }
+    std::string OpenError(const std::string& name) const {
+        return "Erreur d'ouverture du fichier - " + fs::current_path().string() + "\\" + name + ": Erreur";
     }
     L::Bytes At(const std::string& name, std::uint64_t offset, std::size_t n) const {
         std::ifstream f(PathOf(name), std::ios::binary);
@@ -55,45 +64,31 @@ protected:
         CloseDataFileSet();
         std::error_code error;
         fs::resize_file(dir / "clinique", size, error);
-        if (error) return false;
-        return OpenDataFileSet(MainWindow);
-    }
-    void TearDown() override {
-        CloseDataFileSet();
-        std::error_code ignored;
-        fs::resize_file(dir / "clinique", 0, ignored);
-        PracticeTest::TearDown();
+        return !error && OpenDataFileSet(MainWindow);
     }
 };
 
 TEST_F(Store, TheSetOpensInItsOrderAndStopsAtTheFirstFailure) {
-    OpenSampleSet(5);
     EXPECT_EQ(Opened(), std::vector<bool>(7, true));
     CloseDataFileSet();
     EXPECT_EQ(Opened(), std::vector<bool>(7, false));
-
-    const std::pair<std::string, int> missing[] = {{"param", 0}, {"clinique", 5}};
+    const std::pair<const char*, int> missing[] = {{"param", 0}, {"clinique", 5}, {"Fschema", 1}};
+    Put("fschema.dat", Pattern(9, 64)); // names are used exactly as written
     for (const auto& [name, before] : missing) {
-        PutSet(name);
+        const L::Bytes kept = Get(name);
         fs::remove(dir / name);
-        EXPECT_FALSE(OpenDataFileSet(0x77));
+        EXPECT_FALSE(OpenDataFileSet(MainWindow));
         std::vector<bool> expected(7, false);
-        for (int i = 0; i < before; ++i) expected[i] = true; // identite is not tried after clinique
+        std::fill_n(expected.begin(), before, true); // identite is not tried after clinique
         EXPECT_EQ(Opened(), expected) << name;
-        EXPECT_EQ(RecordedBoxes().at(0).caption, OpenErrorCaption(name));
-        EXPECT_EQ(RecordedBoxes().at(0).owner, 0x77u);
-        ResetRecording();
+        EXPECT_EQ(Boxes(), std::vector<std::string>{OpenError(name)});
         CloseDataFileSet();
+        Put(name, kept);
     }
-    // Names are used exactly as written.
-    fs::remove(dir / "Fschema");
-    Put("fschema.dat", Pattern(9, 64));
-    EXPECT_FALSE(OpenDataFileSet(MainWindow));
-    EXPECT_EQ(Boxes(), std::vector<std::string>{OpenErrorCaption("Fschema") + ": Erreur"});
 }
 
 TEST_F(Store, WritingIsAlwaysAskedAndReadOnlyOpeningsNeverWrite) {
-    PutSet();
+    CloseDataFileSet();
     const L::Bytes before = Get("clinique");
     DataFilesReadOnly = true;
     ASSERT_TRUE(OpenDataFileSet(MainWindow));
@@ -116,17 +111,15 @@ TEST_F(Store, WritingIsAlwaysAskedAndReadOnlyOpeningsNeverWrite) {
 }
 
 TEST_F(Store, CountersComeFromRecordsZeroThreeTwoSeven) {
-    PutSet();
+    CloseDataFileSet();
     Put("lastrec", L::Lastrec(41, 1234, 567, 89));
     ASSERT_TRUE(OpenDataFileSet(MainWindow));
     LoadCounters();
-    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
-              std::vector<std::int32_t>({41, 1234, 567, 89}));
+    EXPECT_EQ(Counters(), std::vector<std::int32_t>({41, 1234, 567, 89}));
     EXPECT_EQ(Boxes(), std::vector<std::string>{});
     FaultArmShortTransfer(2, FaultReadsOnly, 5); // record 3: the clinical counter alone is lost
     LoadCounters();
-    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
-              std::vector<std::int32_t>({41, 0, 567, 89}));
+    EXPECT_EQ(Counters(), std::vector<std::int32_t>({41, 0, 567, 89}));
     EXPECT_EQ(FaultTransfersSeen(), 4u);
     EXPECT_EQ(Boxes(), std::vector<std::string>{"LASTREC: Erreur"});
     FaultDisarm();
@@ -137,14 +130,13 @@ TEST_F(Store, CountersComeFromRecordsZeroThreeTwoSeven) {
     Put("lastrec", shortLastrec);
     ASSERT_TRUE(OpenDataFileSet(MainWindow));
     LoadCounters();
-    EXPECT_EQ(std::vector<std::int32_t>({LastPatient, LastClinicalLine, LastQuoteLine, LastChartEntry}),
-              std::vector<std::int32_t>({3, 4, 5, 0}));
+    EXPECT_EQ(Counters(), std::vector<std::int32_t>({3, 4, 5, 0}));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"LASTREC: Erreur"});
 
     CloseDataFileSet(); // not open at all: four boxes, four zeros
     LastPatient = LastClinicalLine = 99;
     LoadCounters();
-    EXPECT_EQ(LastPatient + LastClinicalLine + LastQuoteLine + LastChartEntry, 0);
+    EXPECT_EQ(Counters(), std::vector<std::int32_t>(4, 0));
     EXPECT_EQ(Boxes(), std::vector<std::string>(4, "LASTREC: Erreur"));
 }
 
@@ -152,7 +144,6 @@ TEST_F(Store, CountersComeFromRecordsZeroThreeTwoSeven) {
 // transfer each; a short one gives one box with the file's tag and leaves
 // the file as it was.
 TEST_F(Store, EachRecordAtItsPlace) {
-    OpenSampleSet(12);
     struct Case {
         const char* file;
         const char* caption;
@@ -204,7 +195,6 @@ TEST_F(Store, EachRecordAtItsPlace) {
 }
 
 TEST_F(Store, RecordsBeyondTheFileAndDamagedNumbers) {
-    OpenSampleSet(12);
     QuoteLine q;
     ClinicalLine c;
     EXPECT_FALSE(ReadEstimeLine(13, q)); // the file holds 12
@@ -251,7 +241,6 @@ TEST_F(Store, OffsetsAreTakenModuloFourGibibytes) {
 // Sparse files: the line 10,000,000 at 2,239,999,776, the line across 4 GiB,
 // and the size as the low 32 bits of the length, all ones included.
 TEST_F(Store, LinesBeyondTwoAndFourGibibytes) {
-    OpenSampleSet(12);
     const L::Bytes head = At("clinique", 0, 12 * 224);
     const std::pair<std::int32_t, std::uint64_t> lines[] = {{10'000'000, 2'239'999'776ull}, {19'173'962, 4'294'967'264ull}};
     for (auto [number, offset] : lines) {

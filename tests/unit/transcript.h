@@ -9,7 +9,6 @@
 #pragma once
 
 #include "tests/unit/fixture.h"
-#include "tests/unit/mini_practice.h"
 #include "tests/unit/standins.h"
 
 #include <map>
