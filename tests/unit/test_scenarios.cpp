@@ -57,8 +57,7 @@ SCENARIO(clinical_chart) {
     L::PutInt(m.Clinical(2), L::clinique::colour, 50);
     Open(m);
     Command(CMD_CLINICAL_FROM_START, {Patient("2")});
-    Paint();
-    Paint(); // after the end: the header again
+    Paint(2); // after the end: the header again
     Command(CMD_CLINICAL_FROM_END, {Patient("2")});
     Paint();
     Command(ACC_CONTINUE);
@@ -68,12 +67,11 @@ SCENARIO(pages) {
     clientBottom = 200; // a page of the window ends at 100
     Open(InOrder(14, 0, 0, 20));
     Command(CMD_CLINICAL_FROM_START, {Patient("1")});
-    for (int page = 0; page < 4; ++page) Paint();
+    Paint(4);
     // A chain that ends on the last place of its page: no empty page after.
     Open(InOrder(6, 0, 0, 20));
     Command(CMD_CLINICAL_FROM_START, {Patient("1")});
-    Paint();
-    Paint();
+    Paint(2);
 }
 
 SCENARIO(looping_chain) {
@@ -83,7 +81,7 @@ SCENARIO(looping_chain) {
     L::PutInt(m.Clinical(3), L::clinique::next, 2); // back to its second line
     Open(m);
     Command(CMD_CLINICAL_FROM_START, {Patient("1")});
-    for (int page = 0; page < 3; ++page) Paint(); // numbered on and on
+    Paint(3); // numbered on and on
 }
 
 SCENARIO(walks_leaving_the_file) {
@@ -95,8 +93,7 @@ SCENARIO(walks_leaving_the_file) {
     Open(m);
     for (const char* patient : {"1", "2", "3"}) {
         Command(CMD_CLINICAL_FROM_START, {Patient(patient)});
-        Paint();
-        Paint(); // nothing until a command is chosen again
+        Paint(2); // nothing until a command is chosen again
     }
 }
 
@@ -107,28 +104,24 @@ SCENARIO(unreadable_records) {
     m.estime.resize(7 * 86);
     Open(m);
     Command(CMD_CLINICAL_FROM_START, {Patient("1")});
-    Paint();
-    Paint(); // the box is not shown again
+    Paint(2); // the box is not shown again
     Command(CMD_CLINICAL_FROM_START, {Patient("1")});
     ShortTransfer(1); // the firstrec read
     Paint();
     Command(CMD_BROWSE_ESTIME, {Ok(DialogVisual, {"5"})});
-    Paint();
-    Paint();
+    Paint(2);
 }
 
 SCENARIO(quotes) {
     MiniPractice m(2, 4, 12, 4);
     m.QuoteChain(2, {5, 9, 2});
-    L::PutInt(m.Quote(5), L::estime::number, -1);
     Open(m);
     Command(CMD_QUOTES_FROM_START, {Patient("2")});
     Paint();
     Command(CMD_QUOTES_FROM_END, {Patient("2")});
     Paint();
     Command(CMD_QUOTES_FROM_START, {Patient("1")}); // no quotes: the header, every time
-    Paint();
-    Paint();
+    Paint(2);
 }
 
 SCENARIO(dental_chart) {
@@ -155,7 +148,7 @@ SCENARIO(raw_browser) {
     L::PutInt(m.Clinical(3), L::clinique::colour, 49);
     Open(m);
     Command(CMD_BROWSE_CLINIQUE, {Ok(DialogVisual, {"2"})});
-    for (int page = 0; page < 4; ++page) Paint();
+    Paint(4);
     Command(CMD_BROWSE_CLINIQUE, {Ok(DialogVisual, {"0"})}); // nothing drawn
     Paint();
     Command(CMD_BROWSE_ESTIME, {Ok(DialogVisual, {"6"})});

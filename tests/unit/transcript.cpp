@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iomanip>
 #include <sstream>
 
 namespace fs = std::filesystem;
@@ -17,9 +18,9 @@ namespace L = hostlayout;
 namespace {
 
 std::string Hex(std::uintptr_t v) {
-    char t[24];
-    std::snprintf(t, sizeof t, "0x%lx", static_cast<unsigned long>(v));
-    return t;
+    std::ostringstream s;
+    s << "0x" << std::hex << v;
+    return s.str();
 }
 
 // Windows-1252 text, readable: the column separator 0xB3 as a box-drawing
@@ -28,136 +29,110 @@ std::string Hex(std::uintptr_t v) {
 std::string Quoted(const std::string& bytes) {
     std::string q = "\"";
     for (unsigned char c : bytes) {
-        if (c == 0xB3) {
-            q += "\xE2\x94\x82"; // U+2502
-        } else if (c >= 0xA0) {
-            q += static_cast<char>(0xC0 | c >> 6);
-            q += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') {
-            char t[8];
-            std::snprintf(t, sizeof t, "\\x%02X", c);
-            q += t;
-        } else {
-            q += static_cast<char>(c);
-        }
+        char t[8];
+        if (c == 0xB3) std::snprintf(t, sizeof t, "\xE2\x94\x82");
+        else if (c >= 0xA0) std::snprintf(t, sizeof t, "%c%c", 0xC0 | c >> 6, 0x80 | (c & 0x3F));
+        else if (c < 0x20 || c >= 0x7F || c == '"' || c == '\\') std::snprintf(t, sizeof t, "\\x%02X", c);
+        else std::snprintf(t, sizeof t, "%c", c);
+        q += t;
     }
     return q + "\"";
 }
 
-std::string SurfaceName(SurfaceRef s) {
-    if (s == Scenario::Screen) return "screen";
-    if (s == RecordedPrinter) return "printer";
-    if (s == Scenario::Window) return "window";
-    return Hex(s);
+std::string Name(SurfaceRef s) {
+    const std::map<SurfaceRef, std::string> names = {
+        {Scenario::Screen, "screen"}, {RecordedPrinter, "printer"}, {Scenario::Window, "window"}, {0, "none"}};
+    return names.count(s) ? names.at(s) : Hex(s);
 }
 
 std::string ColourName(Colour c) {
-    if (c == 0) return "black";
-    if (c == MakeColour(255, 0, 0)) return "red";
-    char t[24];
-    std::snprintf(t, sizeof t, "rgb(%u,%u,%u)", c & 0xFF, c >> 8 & 0xFF, c >> 16 & 0xFF);
-    return t;
+    if (c == 0 || c == MakeColour(255, 0, 0)) return c ? "red" : "black";
+    return "rgb(" + std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," + std::to_string(c >> 16) + ")";
 }
 
 std::string Call(const RecordedCall& c) {
     std::ostringstream s;
+    const FontSpec& f = c.shape;
+    // A record's whole line is the formatters' business: its first two
+    // columns say which line it is, its length that all of it was drawn.
+    const std::size_t second = c.bytes.find('\xB3', c.bytes.find('\xB3') + 1);
+    const bool cut = c.kind == RecordedText && c.bytes.size() > 80 && second != std::string::npos;
     switch (c.kind) {
-    case RecordedText: {
-        // A record's whole line is the formatters' business: its first two
-        // columns say which line it is, its length that all of it was drawn.
-        const std::size_t first = c.bytes.find('\xB3'), second = c.bytes.find('\xB3', first + 1);
-        const bool cut = c.bytes.size() > 80 && second != std::string::npos;
-        s << "text " << SurfaceName(c.surface) << " " << c.x << "," << c.y << " " << ColourName(c.colour) << " "
+    case RecordedText:
+        s << "text " << Name(c.surface) << " " << c.x << "," << c.y << " " << ColourName(c.colour) << " "
           << Quoted(cut ? c.bytes.substr(0, second + 1) : c.bytes);
         if (cut) s << "... (" << c.bytes.size() << " bytes)";
         if (c.repeats > 1) s << " (drawn " << c.repeats << " times there, the last shown)";
         break;
-    }
     case RecordedBox:
         s << "box " << (c.hasCaption ? Quoted(c.caption) : "(no caption)") << " " << Quoted(c.bytes) << " style "
-          << Hex(c.style) << " owner " << (c.owner ? SurfaceName(c.owner) : "none");
+          << Hex(c.style) << " owner " << Name(c.owner);
         break;
-    case RecordedFont: s << "select " << SurfaceName(c.surface) << " font " << Hex(c.font); break;
-    case RecordedClear:
-        s << "clear " << SurfaceName(c.surface) << " " << c.x << "," << c.y << " " << c.width << "x" << c.height;
-        break;
+    case RecordedFont: s << "select " << Name(c.surface) << " font " << Hex(c.font); break;
+    case RecordedClear: s << "clear " << Name(c.surface) << " " << c.x << "," << c.y << " " << c.width << "x" << c.height; break;
     case RecordedPageEnd: s << "end page"; break;
     case RecordedPageStart: s << "start page"; break;
-    case RecordedInvalidate: s << "invalidate " << SurfaceName(c.owner); break;
-    case RecordedFontCreate: {
-        const FontSpec& f = c.shape;
+    case RecordedInvalidate: s << "invalidate " << Name(c.owner); break;
+    case RecordedFontCreate:
         s << "create font " << Hex(c.font) << " " << Quoted(c.bytes) << " height " << f.height << " width " << f.width
           << " escapement " << f.escapement << " orientation " << f.orientation << " weight " << f.weight
           << " italic " << f.italic << " underline " << f.underline << " strikeout " << f.strikeOut << " charset "
           << f.charSet << " precision " << f.outPrecision << "/" << f.clipPrecision << " quality " << f.quality
           << " pitch " << f.pitchAndFamily;
         break;
-    }
     case RecordedFontDelete: s << "delete font " << Hex(c.font); break;
-    case RecordedFocus: s << "focus " << SurfaceName(c.owner); break;
+    case RecordedFocus: s << "focus " << Name(c.owner); break;
     }
     return s.str() + "\n";
 }
 
-// Record size of each data file, to say which record a changed byte is in.
-std::size_t RecordSize(const std::string& name) {
-    const std::pair<const char*, std::size_t> sizes[] = {
-        {"clinique", L::clinique::size}, {"estime", L::estime::size},     {"Fschema", L::fschema::size},
-        {"firstrec", L::firstrec::size}, {"identite", L::identite::size}, {"lastrec", L::lastrec::size}};
-    for (const auto& [file, size] : sizes)
-        if (name == file) return size;
-    return 0;
+// The integrity test's files whole: the report line by line, the owner map
+// with a run of one owner as "owner xN".
+std::string ReportFile(const std::string& name, const L::Bytes& now) {
+    std::string s = "wrote " + name + (now.empty() ? " (empty)\n" : "\n");
+    if (name == "tmp/testfich.txt") {
+        std::vector<std::int64_t> owners;
+        for (std::size_t i = 0; i + 4 <= now.size(); i += 4) owners.push_back(L::GetSigned(now.data() + i, L::Field{0, 4}));
+        s += "  owners";
+        for (std::size_t i = 0, run; i < owners.size(); i += run) {
+            for (run = 1; i + run < owners.size() && owners[i + run] == owners[i];) ++run;
+            s += " " + std::to_string(owners[i]) + (run > 3 ? " x" + std::to_string(run) : "");
+            if (run <= 3) run = 1;
+        }
+        return s + "\n";
+    }
+    const std::string text(now.begin(), now.end());
+    for (std::size_t at = 0, end; at < text.size(); at = end == std::string::npos ? text.size() : end + 2) {
+        end = text.find("\r\n", at);
+        s += "  " + Quoted(text.substr(at, end == std::string::npos ? end : end - at)) +
+             (end == std::string::npos ? " (no CR LF)\n" : "\n");
+    }
+    return s;
 }
 
-// What changed in one file: its size, then each run of changed bytes (runs
-// closer than four bytes are one), with its record and offset in it.
+// What changed in a data file: its size, then each run of changed bytes
+// (runs closer than four bytes are one), with its record and offset in it.
 std::string Changes(const std::string& name, const L::Bytes* before, const L::Bytes& now) {
-    std::ostringstream s;
     const L::Bytes& was = before ? *before : now;
-    if (name == "tmp/erreurfiche.txt" || name == "tmp/testfich.txt") {
-        if (before && was == now) return "";
-        s << "wrote " << name << (now.empty() ? " (empty)" : "") << "\n";
-        if (name == "tmp/testfich.txt") {
-            s << "  owners"; // a run of one owner as "owner xN"
-            for (std::size_t i = 0, run; i + 4 <= now.size(); i += 4 * run) {
-                const std::int64_t owner = L::GetSigned(now.data() + i, L::Field{0, 4});
-                for (run = 1; i + 4 * run + 4 <= now.size() && L::GetSigned(now.data() + i + 4 * run, L::Field{0, 4}) == owner;)
-                    ++run;
-                s << " " << owner;
-                if (run > 3) s << " x" << run;
-                else run = 1;
-            }
-            return s.str() + "\n";
-        }
-        std::string text(now.begin(), now.end());
-        for (std::size_t at = 0; at < text.size();) {
-            const std::size_t end = text.find("\r\n", at);
-            s << "  " << Quoted(text.substr(at, end == std::string::npos ? end : end - at))
-              << (end == std::string::npos ? " (no CR LF)" : "") << "\n";
-            at = end == std::string::npos ? text.size() : end + 2;
-        }
-        return s.str();
-    }
+    if (name == "tmp/erreurfiche.txt" || name == "tmp/testfich.txt") return before && was == now ? "" : ReportFile(name, now);
+    const std::map<std::string, std::size_t> sizes = {{"clinique", 224}, {"estime", 86}, {"Fschema", 64},
+                                                      {"firstrec", 32},  {"identite", 1420}, {"lastrec", 16}};
+    const std::size_t n = std::min(was.size(), now.size()), size = sizes.count(name) ? sizes.at(name) : 0;
+    std::ostringstream s;
     if (!before) s << "new file " << name << "\n";
     if (was.size() != now.size()) s << "size of " << name << " " << was.size() << " -> " << now.size() << "\n";
-    const std::size_t n = std::min(was.size(), now.size()), size = RecordSize(name);
-    for (std::size_t i = 0; i < n;) {
-        if (was[i] == now[i]) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i + 1;
+    for (std::size_t i = 0, end; i < n; i = end) {
+        end = i + 1;
+        if (was[i] == now[i]) continue;
         for (std::size_t j = end; j < n && j < end + 4; ++j)
             if (was[j] != now[j]) end = j + 1;
         s << "write " << name << " @" << i;
         if (size) s << " (record " << i / size + 1 << " +" << i % size << ")";
-        s << ":";
-        char hex[4];
-        for (std::size_t j = i; j < end; ++j) s << (std::snprintf(hex, sizeof hex, " %02x", was[j]), hex);
+        s << ":" << std::hex << std::setfill('0');
+        for (std::size_t j = i; j < end; ++j) s << " " << std::setw(2) << +was[j];
         s << " ->";
-        for (std::size_t j = i; j < end; ++j) s << (std::snprintf(hex, sizeof hex, " %02x", now[j]), hex);
-        s << "\n";
-        i = end;
+        for (std::size_t j = i; j < end; ++j) s << " " << std::setw(2) << +now[j];
+        s << std::dec << "\n";
     }
     return s.str();
 }
@@ -178,7 +153,7 @@ void Scenario::TearDown() {
 std::map<std::string, L::Bytes> Scenario::Files() const {
     std::map<std::string, L::Bytes> files;
     for (const auto& entry : fs::recursive_directory_iterator(dir))
-        if (entry.is_regular_file()) files[fs::relative(entry.path(), dir).generic_string()] = Get(fs::relative(entry.path(), dir).string());
+        if (entry.is_regular_file()) files[fs::relative(entry.path(), dir).generic_string()] = Get(entry.path().string());
     return files;
 }
 
@@ -208,7 +183,9 @@ void Scenario::Command(unsigned id, std::vector<DialogAnswer> answers) {
     });
 }
 
-void Scenario::Paint() { Step("paint", [] { PaintCurrentView(Screen); }); }
+void Scenario::Paint(int times) {
+    while (times-- > 0) Step("paint", [] { PaintCurrentView(Screen); });
+}
 
 void Scenario::ShortTransfer(unsigned nth, FaultTarget target) {
     shortTransfer = nth;
