@@ -39,47 +39,36 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 # No display: a private Xvfb, the chart shown through the menu, a screenshot.
-display=:$((90 + $$ % 50))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$demo/xvfb.log" 2>&1 &
+rm -f "$demo/display"
+Xvfb -displayfd 1 -screen 0 1024x768x24 -nolisten tcp >"$demo/display" 2>"$demo/xvfb.log" &
 xvfb=$!
 cleanup() {
-    wineserver -k 2>/dev/null || true
-    kill "$xvfb" 2>/dev/null || true
+    wineserver -k 2>/dev/null && wineserver -w || true
+    kill "$xvfb" 2>/dev/null && wait "$xvfb" || true
 }
 trap cleanup EXIT INT TERM
-export DISPLAY=$display
-sleep 1
+until [ -s "$demo/display" ]; do
+    kill -0 "$xvfb" 2>/dev/null || { echo "Xvfb did not start; see $demo/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+export DISPLAY=:$(cat "$demo/display")
 
 shot=$demo/chkort-demo.png
 log=$demo/driver.log
 rm -f "$shot"
-# The driver shows the chart, says "ready" and waits while the window is
-# photographed, then closes the program.
-wine "$build/win64/tests/e2e/driver.exe" -c \
-    "timeout 20000" \
-    "start C:\\ortavo\\data\\chkort.exe C:\\ortavo\\data" \
-    "wait-window CHKORT \"Utilitaire de ORTAVO\"" \
-    "command 102" \
-    "dialog \"Num\\xe9ro du patient\"" \
-    "set 1000 1" \
-    "click 1" \
-    "wait-closed" \
-    "idle" \
-    "echo ready" \
-    "sleep 4000" \
-    "close" \
-    "wait-exit" >"$log" 2>&1 &
+# The driver's script: one step a line, tab-separated, in Windows-1252. It
+# shows the chart, marks "ready" on its stderr and waits for the program to
+# end, which taskkill asks of it (WM_CLOSE) once the window is photographed.
+printf 'start\t%s\t%s\nwindow\ncommand\t102\ndialog\tNum\351ro du patient\nset\t1000\t1\nclick\t1\nidle\nmark\tready\nexit\n' \
+    'C:\ortavo\data\chkort.exe' 'C:\ortavo\data' >"$c/tmp/demo.txt"
+: >"$demo/driver.err"
+wine "$build/win64/tests/e2e/driver.exe" 'C:\tmp\demo.txt' >"$log" 2>"$demo/driver.err" &
 driver=$!
-tries=0
-until grep -q ready "$log" 2>/dev/null; do
-    tries=$((tries + 1))
-    if [ $tries -gt 600 ] || ! kill -0 $driver 2>/dev/null; then
-        echo "The demo run failed; see $log" >&2
-        exit 1
-    fi
+until grep -q 'e2e-mark ready' "$demo/driver.err" 2>/dev/null; do
+    kill -0 $driver 2>/dev/null || { echo "The demo run failed; see $log" >&2; exit 1; }
     sleep 0.1
 done
-sleep 0.5
 import -window root -crop 800x600+0+0 "$shot"
-wait $driver || { echo "The demo run failed; see $log" >&2; exit 1; }
+wine taskkill /im chkort.exe >/dev/null || true
+wait $driver && grep -q "^exit	0" "$log" || { echo "The demo run failed; see $log" >&2; exit 1; }
 echo "Screenshot of patient 1's clinical chart: $shot"
