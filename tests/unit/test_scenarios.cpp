@@ -24,21 +24,32 @@ DialogAnswer Line(const char* number) { return Ok(DialogLigne, {number}); }
 
 // Patient 1's chains through records 1..n in file order: clinical lines in
 // colour 48, quote lines, chart entries with no slot in use.
+std::vector<std::int32_t> Range(std::int32_t from, std::int32_t to) {
+    std::vector<std::int32_t> r(static_cast<std::size_t>(to - from + 1));
+    std::iota(r.begin(), r.end(), from);
+    return r;
+}
+
 MiniPractice InOrder(std::int32_t clinical, std::int32_t quotes, std::int32_t entries, std::int32_t fileRecords) {
     MiniPractice m(2, fileRecords, fileRecords, fileRecords);
-    auto first = [](std::int32_t n) {
-        std::vector<std::int32_t> r(static_cast<std::size_t>(n));
-        std::iota(r.begin(), r.end(), 1);
-        return r;
-    };
-    m.ClinicalChain(1, first(clinical));
-    m.QuoteChain(1, first(quotes));
-    m.ChartChain(1, first(entries));
+    m.ClinicalChain(1, Range(1, clinical));
+    m.QuoteChain(1, Range(1, quotes));
+    m.ChartChain(1, Range(1, entries));
     for (std::int32_t i = 1; i <= fileRecords; ++i) {
         L::PutInt(m.Clinical(i), L::clinique::colour, 48);
         std::fill_n(m.Entry(i) + L::fschema::valueC, L::fschema::slots, 0x20);
     }
     return m;
+}
+
+// A clinical chain's ends as firstrec holds them, and one line's links.
+void Ends(MiniPractice& m, std::int32_t patient, std::int32_t start, std::int32_t end) {
+    L::PutInt(m.Firstrec(patient), L::firstrec::clinicalStart, start);
+    L::PutInt(m.Firstrec(patient), L::firstrec::clinicalEnd, end);
+}
+void Links(MiniPractice& m, std::int32_t line, std::int32_t prev, std::int32_t next) {
+    L::PutInt(m.Clinical(line), L::clinique::prev, prev);
+    L::PutInt(m.Clinical(line), L::clinique::next, next);
 }
 
 void Counter(MiniPractice& m, std::size_t which, std::int32_t value) {
@@ -249,18 +260,16 @@ SCENARIO(integrity_sound) {
 SCENARIO(integrity_pointers_and_links) {
     MiniPractice m(8, 12, 1, 1);
     m.ClinicalChain(1, {1, 2, 3});
-    L::PutInt(m.Firstrec(1), L::firstrec::clinicalStart, -1); // still walked backwards
+    Ends(m, 1, -1, 3); // still walked backwards
     m.ClinicalChain(2, {4, 5, 6});
-    L::PutInt(m.Firstrec(2), L::firstrec::clinicalStart, 0);
+    Ends(m, 2, 0, 6);
     m.ClinicalChain(3, {7, 8});
-    L::PutInt(m.Firstrec(3), L::firstrec::clinicalEnd, 13);
-    m.ClinicalChain(4, {9});
-    L::PutInt(m.Firstrec(4), L::firstrec::clinicalStart, 13);
-    L::PutInt(m.Firstrec(4), L::firstrec::clinicalEnd, -4);
+    Ends(m, 3, 7, 13);
+    Ends(m, 4, 13, -4);
     m.ClinicalChain(5, {12}); // the counter's own line is in range
     m.ClinicalChain(6, {10, 11});
-    L::PutInt(m.Clinical(10), L::clinique::next, 13); // the forward walk ends on it
-    L::PutInt(m.Clinical(11), L::clinique::prev, -2); // the backward walk too
+    Links(m, 10, 0, 13); // the forward walk ends on it
+    Links(m, 11, -2, 0); // the backward walk too
     Open(m);
     Command(CMD_TEST_CLINIQUE);
 }
@@ -268,36 +277,24 @@ SCENARIO(integrity_pointers_and_links) {
 SCENARIO(integrity_outward_and_shared_lines) {
     MiniPractice m(7, 12, 1, 1);
     m.ClinicalChain(3, {1, 2, 3, 4});
-    // Patient 7 starts on a line of its own, then runs into patient 3's.
-    L::PutInt(m.Firstrec(7), L::firstrec::clinicalStart, 5);
-    L::PutInt(m.Firstrec(7), L::firstrec::clinicalEnd, 4);
-    L::PutInt(m.Clinical(5), L::clinique::next, 2);
-    // Patient 5: its ends point outwards; its forward walk runs on to 11.
-    m.ClinicalChain(5, {6, 7, 8});
-    L::PutInt(m.Clinical(6), L::clinique::prev, 12);
-    L::PutInt(m.Clinical(8), L::clinique::next, 11);
-    // Patient 6: its first line points outwards and into patient 3's chain.
-    L::PutInt(m.Firstrec(6), L::firstrec::clinicalStart, 9);
-    L::PutInt(m.Firstrec(6), L::firstrec::clinicalEnd, 10);
-    L::PutInt(m.Clinical(9), L::clinique::prev, 7);
-    L::PutInt(m.Clinical(9), L::clinique::next, 1);
-    L::PutInt(m.Clinical(10), L::clinique::prev, 13);
+    Ends(m, 7, 5, 4); // a line of its own, then into patient 3's chain
+    Links(m, 5, 0, 2);
+    m.ClinicalChain(5, {6, 7, 8}); // its ends point outwards, its forward walk runs on to 11
+    Links(m, 6, 12, 7);
+    Links(m, 8, 7, 11);
+    Ends(m, 6, 9, 10); // its first line points outwards and into patient 3's chain
+    Links(m, 9, 7, 1);
+    Links(m, 10, 13, 0);
     Open(m);
     Command(CMD_TEST_CLINIQUE);
 }
 
 SCENARIO(integrity_runaway_chains) {
     MiniPractice m(3, 10002, 1, 1);
-    for (auto [p, first, n] : {std::tuple{1, 1, 5000}, std::tuple{2, 5001, 5001}}) { // 5000 pass, not 5001
-        L::PutInt(m.Firstrec(p), L::firstrec::clinicalStart, first);
-        L::PutInt(m.Firstrec(p), L::firstrec::clinicalEnd, first + n - 1);
-        for (std::int32_t i = 0; i < n; ++i) {
-            L::PutInt(m.Clinical(first + i), L::clinique::prev, i == 0 ? 0 : first + i - 1);
-            L::PutInt(m.Clinical(first + i), L::clinique::next, i + 1 == n ? 0 : first + i + 1);
-        }
-    }
+    m.ClinicalChain(1, Range(1, 5000)); // passes
+    m.ClinicalChain(2, Range(5001, 10001)); // one too many
     m.ClinicalChain(3, {10002});
-    L::PutInt(m.Clinical(10002), L::clinique::next, 10002); // loops on itself
+    Links(m, 10002, 0, 10002); // loops on itself
     Open(m);
     Command(CMD_TEST_CLINIQUE);
 }
