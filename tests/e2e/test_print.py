@@ -53,7 +53,7 @@ class Printing(WineTest):
                 self.assertGreaterEqual(min(line.count("³") for line in printed[1:]), 12)
 
     def test_without_a_printer_the_job_is_cancelled(self):
-        server = self.print_server("no-printer", False)
+        self.print_server("no-printer", False)
         self.mkpractice("--patients", "3")
         r = self.run_program([("window",)] + view(102, 1, "view") + [("command", 114), ("box",), ("close",),
                                                                      ("exit",)])
