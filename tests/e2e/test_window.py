@@ -103,12 +103,13 @@ class Window(WineTest):
         self.mkpractice("--patients", "3", "--lines", "12", "--quotes", "6", "--chart", "3")
         before = {f: (self.data / f).read_bytes() for f in DATA_FILES}
         # Ten characters typed where nine fit: the edit keeps nine.
-        ten = [("type", 1000, "1234567890"), ("get", 1000)]
+        def ten(edit):
+            return [("type", edit, "1234567890"), ("get", edit)]
         r = self.run_program(
-            [("window",), ("command", 107), ("dialog", RELINK)] + ten + fill(RELINK, 1, 2, 6, 9)[1:]
+            [("window",), ("command", 107), ("dialog", RELINK)] + ten(1000) + fill(RELINK, 1, 2, 6, 9)[1:]
             + [("command", 108)] + fill(RELINK, 1, 2, 0, 1)
             + [("command", 109)] + fill("Correction du Firstrec - Fiche Clinique", 2, 4, 11)
-            + [("command", 110), ("dialog", "Correction du Firstrec - Devis")] + ten
+            + [("command", 110), ("dialog", "Correction du Firstrec - Devis")] + ten(1001)
             + fill("Correction du Firstrec - Devis", 3, 2, 4)[1:]
             + [("command", 111)] + fill("Correction du Firstrec - Schéma dentaire", 2, 1)
             + view(102, 3, "cut") + [("command", 113)] + fill("Correction du dossier", 1)
