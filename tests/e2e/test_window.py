@@ -57,23 +57,24 @@ class Window(WineTest):
             steps += [("mark", name), ("command", command)] + fill(VISUAL, 5)
         r = self.run_program(steps + [("mark", "sizes"), ("command", 120), ("idle",), ("close",), ("exit",)])
         self.assertEqual((r.boxes, r.exits), ([], [0]))
+        # Wine may or may not repaint what a closed dialog uncovered, and each
+        # paint draws the next page: a view is read from the paint of its
+        # header on, every later paint going on where the one before ended.
         for name in views:
             with self.subTest(view=name):
                 kind, _, end = name.partition("-")
                 shown = self.cli("show", kind, 1, "--raw", *(["--from-end"] if end else []), self.data).stdout
-                drawn = r.lines(name)
+                paints = [p for p in r.paints[name] + (r.paints["page2"] if name == "chart" else []) if p]
+                first = next(i for i, p in enumerate(paints) if p[0][1].startswith(b"DEBUT"))
+                drawn = [text for paint in paints[first:] for _, text in paint]
                 self.assertGreater(len(drawn), 10)
                 self.assertEqual(drawn, shown.splitlines()[:len(drawn)])
-        # Enter (the page of the chart on screen) goes on with the lines after those drawn.
-        page2 = r.lines("page2")
-        self.assertGreater(len(page2), 10)
-        shown = self.cli("show", "chart", 1, "--raw", self.data).stdout.splitlines()
-        self.assertEqual(r.lines("chart") + page2, shown[:len(r.lines("chart")) + len(page2)])
+        self.assertTrue(any(r.paints["page2"]), "Enter drew the chart's next page")
         for name in ("browse-clinique", "browse-estime"):
-            numbers = [line.split(b"\xb3")[1].strip() for line in r.lines(name)]
-            self.assertEqual(numbers[:3], [b"5", b"6", b"7"], name)
-        sizes = [text for paint in r.paints["sizes"] for text in paint]
-        self.assertEqual([t for _, t in sizes], self.cli("sizes", self.data).stdout.splitlines())
+            firsts = [[line.split(b"\xb3")[1:2] for _, line in p[:3]] for p in r.paints[name]]
+            self.assertIn([[b"       5"], [b"       6"], [b"       7"]], firsts, name)
+        sizes = [text for paint in r.paints["sizes"] for _, text in paint if b" -> " in text]
+        self.assertEqual(sizes, self.cli("sizes", self.data).stdout.splitlines())
 
     def test_integrity_reports_and_boxes_are_the_consoles(self):
         for command, target in ((112, "clinique"), (115, "devis")):
