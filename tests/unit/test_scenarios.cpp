@@ -182,13 +182,10 @@ SCENARIO(print_clinical_chart) {
 SCENARIO(print_pages_filled_to_the_last_line) {
     printerResolution = 300;
     Open(InOrder(0, 29, 19, 30)); // 9 + 10 + 10 quotes, 9 + 10 entries
-    Command(CMD_QUOTES_FROM_START, {Patient("1")});
-    Command(CMD_PRINT);
-    Command(CMD_DENTAL_CHART, {Patient("1")});
-    Command(CMD_PRINT);
+    Print(CMD_QUOTES_FROM_START, "1");
+    Print(CMD_DENTAL_CHART, "1");
     Open(InOrder(0, 30, 0, 30)); // one line more: a page of its own
-    Command(CMD_QUOTES_FROM_END, {Patient("1")});
-    Command(CMD_PRINT);
+    Print(CMD_QUOTES_FROM_END, "1");
 }
 
 SCENARIO(print_walks_that_stop) {
@@ -197,10 +194,8 @@ SCENARIO(print_walks_that_stop) {
     L::PutInt(m.Quote(9), L::estime::next, 21); // leaves the file on a full page
     m.fschema.resize(9 * L::fschema::size);     // the tenth entry cannot be read
     Open(m);
-    Command(CMD_QUOTES_FROM_START, {Patient("1")});
-    Command(CMD_PRINT);
-    Command(CMD_DENTAL_CHART, {Patient("1")});
-    Command(CMD_PRINT);
+    Print(CMD_QUOTES_FROM_START, "1");
+    Print(CMD_DENTAL_CHART, "1");
 }
 
 // A chain that links back on itself prints each of its lines at most once
@@ -217,10 +212,7 @@ SCENARIO(print_loops) {
         for (std::size_t c : {L::lastrec::clinicalLines, L::lastrec::quoteLines, L::lastrec::chartEntries})
             Counter(m, c, counter);
         Open(m);
-        for (unsigned view : {CMD_CLINICAL_FROM_START, CMD_QUOTES_FROM_START, CMD_DENTAL_CHART}) {
-            Command(view, {Patient("1")});
-            Command(CMD_PRINT);
-        }
+        for (unsigned view : {CMD_CLINICAL_FROM_START, CMD_QUOTES_FROM_START, CMD_DENTAL_CHART}) Print(view, "1");
     }
 }
 
@@ -237,10 +229,8 @@ SCENARIO(print_loop_through_wrapped_offsets) {
     Counter(m, L::lastrec::clinicalLines, 200'000'000);
     Counter(m, L::lastrec::chartEntries, 100'000'000);
     Open(m);
-    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
-    Command(CMD_PRINT);
-    Command(CMD_DENTAL_CHART, {Patient("1")});
-    Command(CMD_PRINT);
+    Print(CMD_CLINICAL_FROM_START, "1");
+    Print(CMD_DENTAL_CHART, "1");
 }
 
 // ---------------------------------------------------------------- checks

@@ -2,6 +2,7 @@
 
 #include "checks/checks.h"
 #include "checks/print.h"
+#include "resources/resource.h"
 #include "shell/app.h"
 #include "store/datafiles.h"
 #include "store/state.h"
@@ -181,6 +182,11 @@ void Scenario::Command(unsigned id, std::vector<DialogAnswer> answers) {
         RouteCommand(Window, id);
         EXPECT_EQ(DialogAnswersLeft(), 0u) << "dialogs shown: " << DialogsShown().size();
     });
+}
+
+void Scenario::Print(unsigned view, const char* patient) {
+    Command(view, {{DialogNumero, true, {patient}}});
+    Command(CMD_PRINT);
 }
 
 void Scenario::Paint(int times) {

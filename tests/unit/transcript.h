@@ -26,6 +26,8 @@ public:
     void Open(const MiniPractice& practice, const char* missing = nullptr);
     // A menu or accelerator command, the dialogs it opens answered in order.
     void Command(unsigned id, std::vector<DialogAnswer> answers = {});
+    // A patient's view chosen through the menu, then Options > Imprimer.
+    void Print(unsigned view, const char* patient);
     // Paints of the window, one after the other (Enter pages a view through one).
     void Paint(int times = 1);
     // Makes the nth transfer of the next step come up short.
