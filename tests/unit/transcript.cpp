@@ -116,8 +116,9 @@ std::string ReportFile(const std::string& name, const L::Bytes& now) {
 std::string Changes(const std::string& name, const L::Bytes* before, const L::Bytes& now) {
     const L::Bytes& was = before ? *before : now;
     if (name == "tmp/erreurfiche.txt" || name == "tmp/testfich.txt") return before && was == now ? "" : ReportFile(name, now);
-    const std::map<std::string, std::size_t> sizes = {{"clinique", 224}, {"estime", 86}, {"Fschema", 64},
-                                                      {"firstrec", 32},  {"identite", 1420}, {"lastrec", 16}};
+    const std::map<std::string, std::size_t> sizes = {
+        {"clinique", L::clinique::size}, {"estime", L::estime::size},     {"Fschema", L::fschema::size},
+        {"firstrec", L::firstrec::size}, {"identite", L::identite::size}, {"lastrec", L::lastrec::size}};
     const std::size_t n = std::min(was.size(), now.size()), size = sizes.count(name) ? sizes.at(name) : 0;
     std::ostringstream s;
     if (!before) s << "new file " << name << "\n";
