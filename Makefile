@@ -93,13 +93,15 @@ clean:
 	rm -rf build
 
 # The integrity test's benchmark, in a Release build of its own (no
-# sanitizers), on practices kept in build/bench/practices. Not part of
+# sanitizers), on practices kept in build/bench/practices; BENCH_LINES
+# chooses other sizes (up to 10000000: a clinique of 2.24 GB, read past
+# 2 GiB, in several minutes). Not part of
 # `make test`.
 .PHONY: bench
 bench: deps
 	@test -f build/bench/build.ninja || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 	cmake --build build/bench --target chkbench -j $(JOBS)
-	build/bench/bench/chkbench build/bench/practices
+	build/bench/bench/chkbench build/bench/practices $(BENCH_LINES)
 
 # The release package: chkort.exe (64-bit and 32-bit), chkort-cli.exe and the
 # technicians' guide, in build/dist/chkort-<version>.zip.

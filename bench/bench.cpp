@@ -274,8 +274,11 @@ std::string Self() {
 
 bool Generate(const std::string& dir, std::int32_t lines) {
     const std::string stamp = dir + "/chkbench-stamp";
+    // The generator makes at most 100,000 patients: beyond 2,000,000 lines
+    // the chains grow longer instead.
+    const std::int32_t patients = std::clamp(lines / LinesPerPatient, 1, 100000);
     const std::string want = "sound practice, " + std::to_string(lines) + " clinical lines, " +
-                             std::to_string(LinesPerPatient) + " per patient\n";
+                             std::to_string(patients) + " patients\n";
     if (std::FILE* f = std::fopen(stamp.c_str(), "r")) {
         char have[200] = {};
         const std::size_t n = std::fread(have, 1, sizeof have - 1, f);
@@ -285,7 +288,7 @@ bool Generate(const std::string& dir, std::int32_t lines) {
     std::fflush(stdout);
     std::fprintf(stderr, "chkbench: generating %s\n", dir.c_str());
     practice::Options o;
-    o.patients = std::max(1, lines / LinesPerPatient);
+    o.patients = patients;
     o.clinicalLines = lines;
     o.quoteLines = lines / 20;
     o.chartEntries = lines / 40;
@@ -388,8 +391,8 @@ int main(int argc, char** argv) {
     std::vector<std::int32_t> sizes;
     for (int i = 2; i < argc; ++i) {
         const long n = std::strtol(argv[i], nullptr, 10);
-        if (n < 20 || n > 1000000) {
-            std::fprintf(stderr, "chkbench: LINES from 20 to 1000000\n");
+        if (n < 20 || n > 10000000) {
+            std::fprintf(stderr, "chkbench: LINES from 20 to 10000000\n");
             return 2;
         }
         sizes.push_back(static_cast<std::int32_t>(n));

@@ -982,7 +982,7 @@ bool CheckOptions(const Options& o, std::string& error) {
         std::int32_t value, most;
     };
     const Limit limits[] = {{"patients", o.patients, 100000},
-                            {"clinical lines", o.clinicalLines, 1000000},
+                            {"clinical lines", o.clinicalLines, 10000000},
                             {"quote lines", o.quoteLines, 1000000},
                             {"chart entries", o.chartEntries, 1000000}};
     for (const Limit& l : limits)
