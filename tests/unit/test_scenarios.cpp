@@ -7,8 +7,6 @@
 #include "checks/print.h"
 #include "resources/resource.h"
 #include "shell/app.h"
-#include "store/datafiles.h"
-#include "store/format.h"
 
 #include <cstring>
 #include <filesystem>

@@ -1,11 +1,9 @@
 #include "tests/unit/transcript.h"
 
 #include "checks/checks.h"
-#include "checks/print.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "store/datafiles.h"
-#include "store/state.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -11,6 +11,7 @@
 #include "tests/unit/fixture.h"
 #include "tests/unit/standins.h"
 
+#include <functional>
 #include <map>
 
 class Scenario : public PracticeTest {
