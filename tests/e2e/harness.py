@@ -76,10 +76,6 @@ class Result:
             elif (m := TEXT_OUT.search(line)) and paints:
                 paints[-1].append((int(m.group(2), 16) & 0xFFFFFFFF, unescape(m.group(3))[:int(m.group(4), 16)]))
 
-    def lines(self, mark):
-        """The lines of the first paint after the mark that drew any."""
-        return [text for _, text in next(p for p in self.paints[mark] if p)]
-
 
 class WineTest(unittest.TestCase):
     """One prefix, Xvfb and wineserver per test class."""
