@@ -45,7 +45,8 @@ std::string Name(SurfaceRef s) {
 }
 
 std::string ColourName(Colour c) {
-    if (c == 0 || c == MakeColour(255, 0, 0)) return c ? "red" : "black";
+    if (c == 0) return "black";
+    if (c == MakeColour(255, 0, 0)) return "red";
     return "rgb(" + std::to_string(c & 0xFF) + "," + std::to_string(c >> 8 & 0xFF) + "," + std::to_string(c >> 16) + ")";
 }
 
