@@ -2,10 +2,11 @@
 // walked both ways, each finding a line of the report.
 //
 // Which patient a line belongs to is known only from the walks, so the test
-// keeps a map of owners, one 32-bit slot per line, in a file rather than in
-// memory: its memory use does not grow with the practice.
+// keeps a map of owners, one 32-bit slot per line. The window keeps it in a
+// file rather than in memory: its memory use does not grow with the
+// practice.
 #include "checks/checks.h"
-#include "store/recordio.h"
+#include "checks/integrity.h"
 #include "store/state.h"
 
 #include <cstdio>
@@ -13,25 +14,189 @@
 
 const char* ReportDirectory = "c:\\tmp";
 
+// ---------------------------------------------------------------- the analysis
+
 namespace {
 
 constexpr std::int32_t WalkLimit = 5000;
+
+// The report's line of each kind of finding, with the values it names.
+struct FindingForm {
+    const char* format; // null: not a line of the report
+    bool namesRecord, namesValue; // the second number is the record, or the value
+};
+const FindingForm Forms[ChainFindingKinds] = {
+    {"Erreur debutacte -> N° patient = %8ld", false, false},
+    {"N° patient = %8ld -->Enregistrement = %9ld", true, false},
+    {"N° patient = %8ld -->Enregistrement = %9ld", true, false},
+    {"Croisement N° patient = %8ld --> %9ld", false, true},
+    {"Fiche alterée -> N° patient = %8ld", false, false},
+    {"Erreur suivant -> N° patient = %8ld", false, false},
+    {"Erreur finacte -> N° patient = %8ld", false, false},
+    {"Erreur Precedent -> N° patient = %8ld", false, false},
+    {"Erreur lignes différentes début-fin -> N° patient = %8ld", false, false},
+    {nullptr, false, false},
+    {nullptr, false, false},
+};
+
+struct Check {
+    const LineChain& chain;
+    const ChainSource& source;
+    std::int32_t count; // N, the file's counter
+};
+
+void Found(const Check& check, ChainFindingKind kind, std::int32_t p, std::int32_t record = 0,
+           std::int32_t value = 0, std::int32_t value2 = 0) {
+    check.source.found(check.source.context, ChainFinding{kind, p, record, value, value2});
+}
+
+enum WalkEnd { WalkEnded, WalkRanAway, WalkUnreadable };
+
+// One walk from `from`, forward or backward. Counts the lines visited in
+// `visits` and leaves in `stop` the link it stopped on, in `last` the line
+// that link belongs to.
+WalkEnd Walk(const Check& check, std::int32_t p, std::int32_t from, bool forward, std::int32_t& visits,
+             std::int32_t& stop, std::int32_t& last) {
+    const ChainSource& source = check.source;
+    // The owner named by this walk's last crossing line, so that a run of
+    // lines of one other patient gives one finding, not one per line.
+    std::int32_t lastOwner = 0;
+    std::int32_t r = from;
+    visits = 0;
+    while (r >= 1 && r <= check.count) {
+        ++visits;
+        std::int32_t prev = 0, next = 0;
+        // A line that cannot be read ends the patient's test: going on
+        // would follow links of a record we do not have.
+        if (!source.links(source.context, r, prev, next)) {
+            Found(check, FindingUnreadableLine, p, r);
+            return WalkUnreadable;
+        }
+        const std::int32_t outward = forward ? prev : next;
+        if (r == from && outward != 0) Found(check, forward ? FindingFirstHasPrev : FindingLastHasNext, p, r, outward);
+        const std::int32_t owner = source.claim(source.context, r, p);
+        if (owner != 0 && owner != p && owner != lastOwner) {
+            Found(check, FindingCrossing, p, r, owner);
+            lastOwner = owner;
+        }
+        last = r;
+        r = forward ? next : prev;
+        if (visits > WalkLimit) {
+            Found(check, FindingRunaway, p, 0, visits);
+            return WalkRanAway;
+        }
+    }
+    stop = r;
+    return WalkEnded;
+}
+
+void CheckPatient(const Check& check, std::int32_t p) {
+    FirstrecRecord ends;
+    if (!check.source.ends(check.source.context, p, ends)) {
+        Found(check, FindingUnreadableEnds, p);
+        return;
+    }
+    const std::int32_t n = check.count;
+    std::int32_t forwardCount = 0, backwardCount = 0, stop = 0, last = 0;
+
+    const std::int32_t start = GetField(ends, check.chain.startField);
+    if (start < 0 || start > n) {
+        Found(check, FindingBadStart, p, 0, start);
+    } else {
+        if (Walk(check, p, start, true, forwardCount, stop, last) != WalkEnded) return;
+        if (stop < 0 || stop > n) Found(check, FindingBadNext, p, last, stop);
+    }
+
+    const std::int32_t end = GetField(ends, check.chain.endField);
+    if (end < 0 || end > n) {
+        Found(check, FindingBadEnd, p, 0, end);
+        return;
+    }
+    if (Walk(check, p, end, false, backwardCount, stop, last) != WalkEnded) return;
+    if (stop < 0 || stop > n) {
+        Found(check, FindingBadPrev, p, last, stop);
+        return;
+    }
+    if (forwardCount != backwardCount) Found(check, FindingCountsDiffer, p, 0, forwardCount, backwardCount);
+}
+
+} // namespace
+
+int ChainFindingText(const ChainFinding& finding, char* text, std::size_t capacity) {
+    const FindingForm& form = Forms[finding.kind];
+    if (form.format == nullptr || capacity == 0) return 0;
+    const long second = form.namesRecord ? finding.record : form.namesValue ? finding.value : 0;
+    const int n = std::snprintf(text, capacity, form.format, static_cast<long>(finding.patient), second);
+    return n < 0 ? 0 : n < static_cast<int>(capacity) ? n : static_cast<int>(capacity) - 1;
+}
+
+void CheckChainFile(const LineChain& chain, const ChainSource& source) {
+    const Check check{chain, source, *chain.counter};
+    for (std::int64_t p = 1; p <= LastPatient; ++p) {
+        source.turn(source.context, static_cast<std::int32_t>(p));
+        CheckPatient(check, static_cast<std::int32_t>(p));
+    }
+}
+
+// ---------------------------------------------------------------- the window's test
+
+namespace {
+
 const FontSpec ResultFontSpec{-18, 0, 0, 0, 700, false, false, false, 0, 3, 2, 1, 31, "Arial"};
 
-struct TestRun {
+// One-record reads through the store, the owner map and the report in
+// files, progress on the window.
+struct WindowTest {
     const LineChain& chain;
-    std::int32_t count; // N, the file's counter
     FileHandle ownerMap;
     FileHandle report;
     std::uint32_t reportEnd;
+    SurfaceRef surface;
 };
 
-void ReportLine(TestRun& run, const char* format, long a, long b = 0) {
-    char line[128];
-    int n = std::snprintf(line, sizeof line - 2, format, a, b);
+void DrawProgress(SurfaceRef surface, int y, std::int32_t k, std::int32_t n) {
+    char text[40];
+    const int length = std::snprintf(text, sizeof text, "%8ld/%9ld", static_cast<long>(k), static_cast<long>(n));
+    DrawTextAt(surface, 10, y, text, length);
+}
+
+void WindowTurn(void* context, std::int32_t p) {
+    CurrentPatient = p;
+    DrawProgress(static_cast<WindowTest*>(context)->surface, 40, p, LastPatient);
+}
+
+bool WindowEnds(void*, std::int32_t, FirstrecRecord& record) { return ReadFirstrec(record); }
+
+bool WindowLinks(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
+    const LineChain& chain = static_cast<WindowTest*>(context)->chain;
+    ChainLine line;
+    if (!ReadChainLine(chain, r, line)) return false;
+    prev = ChainPrev(chain, line);
+    next = ChainNext(chain, line);
+    return true;
+}
+
+std::int32_t WindowClaim(void* context, std::int32_t r, std::int32_t p) {
+    const FileHandle map = static_cast<WindowTest*>(context)->ownerMap;
+    const std::uint32_t offset = static_cast<std::uint32_t>(r) * 4u - 4u;
+    std::uint8_t slot[4] = {};
+    FileRead(map, offset, slot, 4);
+    const std::int32_t owner = LoadI32(slot);
+    if (owner == 0) {
+        StoreI32(slot, p);
+        FileWrite(map, offset, slot, 4);
+    }
+    return owner;
+}
+
+void WindowFound(void* context, const ChainFinding& finding) {
+    WindowTest& test = *static_cast<WindowTest*>(context);
+    char line[130];
+    int n = ChainFindingText(finding, line, sizeof line - 2);
+    if (n == 0) return;
     line[n++] = '\r';
     line[n++] = '\n';
-    run.reportEnd += FileWrite(run.report, run.reportEnd, line, static_cast<std::uint32_t>(n));
+    test.reportEnd += FileWrite(test.report, test.reportEnd, line, static_cast<std::uint32_t>(n));
 }
 
 // Opens one of the test's files emptied and unshared: created, closed, opened
@@ -43,85 +208,6 @@ FileHandle OpenEmptied(const char* name) {
     if (created == 0) return 0;
     FileClose(created);
     return FileOpen(path, OpenExclusiveExisting);
-}
-
-void DrawProgress(SurfaceRef surface, int y, std::int32_t k, std::int32_t n) {
-    char text[40];
-    const int length = std::snprintf(text, sizeof text, "%8ld/%9ld", static_cast<long>(k), static_cast<long>(n));
-    DrawTextAt(surface, 10, y, text, length);
-}
-
-// The owner check of line r in patient p's walk. `lastOwner` is the owner
-// named by this walk's last crossing line, so that a run of lines of one
-// other patient gives one line, not one per record.
-void CheckOwner(TestRun& run, std::int32_t p, std::int32_t r, std::int32_t& lastOwner) {
-    const std::uint32_t offset = static_cast<std::uint32_t>(r) * 4u - 4u;
-    std::uint8_t slot[4] = {};
-    FileRead(run.ownerMap, offset, slot, 4);
-    const std::int32_t owner = LoadI32(slot);
-    if (owner == 0) {
-        StoreI32(slot, p);
-        FileWrite(run.ownerMap, offset, slot, 4);
-    } else if (owner != p && owner != lastOwner) {
-        ReportLine(run, "Croisement N° patient = %8ld --> %9ld", p, owner);
-        lastOwner = owner;
-    }
-}
-
-enum WalkEnd { WalkEnded, WalkRanAway, WalkUnreadable };
-
-// One walk from `from`, forward or backward. Counts the lines visited in
-// `visits` and leaves in `last` the link it stopped on.
-WalkEnd Walk(TestRun& run, std::int32_t p, std::int32_t from, bool forward, std::int32_t& visits,
-             std::int32_t& last) {
-    const LineChain& chain = run.chain;
-    std::int32_t lastOwner = 0;
-    std::int32_t r = from;
-    visits = 0;
-    while (r >= 1 && r <= run.count) {
-        ++visits;
-        ChainLine line;
-        // A line that cannot be read ends the patient's test: going on
-        // would follow links of a record we do not have.
-        if (!ReadChainLine(chain, r, line)) return WalkUnreadable;
-        const std::int32_t outward = forward ? ChainPrev(chain, line) : ChainNext(chain, line);
-        if (r == from && outward != 0) ReportLine(run, "N° patient = %8ld -->Enregistrement = %9ld", p, r);
-        CheckOwner(run, p, r, lastOwner);
-        r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
-        if (visits > WalkLimit) {
-            ReportLine(run, "Fiche alterée -> N° patient = %8ld", p);
-            return WalkRanAway;
-        }
-    }
-    last = r;
-    return WalkEnded;
-}
-
-void TestPatient(TestRun& run, std::int32_t p) {
-    FirstrecRecord ends;
-    if (!ReadFirstrec(ends)) return;
-    const std::int32_t n = run.count;
-    std::int32_t forwardCount = 0, backwardCount = 0, stop = 0;
-
-    const std::int32_t start = GetField(ends, run.chain.startField);
-    if (start < 0 || start > n) {
-        ReportLine(run, "Erreur debutacte -> N° patient = %8ld", p);
-    } else {
-        if (Walk(run, p, start, true, forwardCount, stop) != WalkEnded) return;
-        if (stop < 0 || stop > n) ReportLine(run, "Erreur suivant -> N° patient = %8ld", p);
-    }
-
-    const std::int32_t end = GetField(ends, run.chain.endField);
-    if (end < 0 || end > n) {
-        ReportLine(run, "Erreur finacte -> N° patient = %8ld", p);
-        return;
-    }
-    if (Walk(run, p, end, false, backwardCount, stop) != WalkEnded) return;
-    if (stop < 0 || stop > n) {
-        ReportLine(run, "Erreur Precedent -> N° patient = %8ld", p);
-        return;
-    }
-    if (forwardCount != backwardCount) ReportLine(run, "Erreur lignes différentes début-fin -> N° patient = %8ld", p);
 }
 
 void DrawVerdict(SurfaceRef surface, std::uint32_t reportSize) {
@@ -143,35 +229,32 @@ void DrawVerdict(SurfaceRef surface, std::uint32_t reportSize) {
 } // namespace
 
 void TestChainFile(WindowRef window) {
-    TestRun run{CurrentMode == ModeTestEstime ? QuoteChain : ClinicalChain, 0, 0, 0, 0};
-    run.count = *run.chain.counter;
+    WindowTest test{CurrentMode == ModeTestEstime ? QuoteChain : ClinicalChain, 0, 0, 0, 0};
+    const std::int32_t count = *test.chain.counter;
 
-    run.ownerMap = OpenEmptied("testfich.txt");
-    if (run.ownerMap == 0) return;
-    run.report = OpenEmptied("erreurfiche.txt");
-    if (run.report == 0) {
-        FileClose(run.ownerMap);
+    test.ownerMap = OpenEmptied("testfich.txt");
+    if (test.ownerMap == 0) return;
+    test.report = OpenEmptied("erreurfiche.txt");
+    if (test.report == 0) {
+        FileClose(test.ownerMap);
         return;
     }
 
-    const SurfaceRef surface = AcquireWindowSurface(window);
+    test.surface = AcquireWindowSurface(window);
     const std::uint8_t zero[4] = {};
-    for (std::int64_t k = 1; k <= run.count; ++k) {
-        FileWrite(run.ownerMap, static_cast<std::uint32_t>(k - 1) * 4u, zero, 4);
-        DrawProgress(surface, 10, static_cast<std::int32_t>(k), run.count);
+    for (std::int64_t k = 1; k <= count; ++k) {
+        FileWrite(test.ownerMap, static_cast<std::uint32_t>(k - 1) * 4u, zero, 4);
+        DrawProgress(test.surface, 10, static_cast<std::int32_t>(k), count);
     }
 
-    std::int64_t p = 1;
-    for (; p <= LastPatient; ++p) {
-        CurrentPatient = static_cast<std::int32_t>(p);
-        DrawProgress(surface, 40, CurrentPatient, LastPatient);
-        TestPatient(run, CurrentPatient);
-    }
-    // Left one past the last patient tested, as the loop over it ends.
-    CurrentPatient = static_cast<std::int32_t>(static_cast<std::uint32_t>(p));
+    const ChainSource source{&test, WindowTurn, WindowEnds, WindowLinks, WindowClaim, WindowFound};
+    CheckChainFile(test.chain, source);
+    // Left one past the last patient tested, as the loop over them ends.
+    const std::int64_t after = LastPatient < 1 ? 1 : std::int64_t{LastPatient} + 1;
+    CurrentPatient = static_cast<std::int32_t>(static_cast<std::uint32_t>(after));
 
-    FileClose(run.ownerMap);
-    FileClose(run.report);
+    FileClose(test.ownerMap);
+    FileClose(test.report);
 
     char path[300];
     std::snprintf(path, sizeof path, "%s\\erreurfiche.txt", ReportDirectory);
@@ -179,9 +262,9 @@ void TestChainFile(WindowRef window) {
     if (report != 0) {
         const std::uint32_t size = FileSizeLow(report);
         FileClose(report);
-        DrawVerdict(surface, size);
+        DrawVerdict(test.surface, size);
     }
-    ReleaseWindowSurface(window, surface);
+    ReleaseWindowSurface(window, test.surface);
 }
 
 void PrintOrTest(WindowRef window) {

@@ -1,242 +1,147 @@
 #include "console/chains.h"
 
+#include "checks/integrity.h"
 #include "store/state.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 namespace {
 
-constexpr std::int32_t WalkLimit = 5000; // the integrity test's
-
-// The report's formats, as the integrity test writes them.
-constexpr const char* StartFormat = "Erreur debutacte -> N° patient = %8ld";
-constexpr const char* OutwardFormat = "N° patient = %8ld -->Enregistrement = %9ld";
-constexpr const char* CrossingFormat = "Croisement N° patient = %8ld --> %9ld";
-constexpr const char* RunawayFormat = "Fiche alterée -> N° patient = %8ld";
-constexpr const char* NextFormat = "Erreur suivant -> N° patient = %8ld";
-constexpr const char* EndFormat = "Erreur finacte -> N° patient = %8ld";
-constexpr const char* PrevFormat = "Erreur Precedent -> N° patient = %8ld";
-constexpr const char* CountFormat = "Erreur lignes différentes début-fin -> N° patient = %8ld";
-
-Finding FromReport(const char* code, std::int32_t patient, std::int32_t record, const char* format, long a,
-                   long b = 0) {
-    Finding f;
-    f.code = code;
-    f.patient = patient;
-    f.record = record;
-    f.fromReport = true;
-    char text[128];
-    std::snprintf(text, sizeof text, format, a, b);
-    f.text = text;
-    return f;
-}
-
-Finding OwnFinding(const char* code, const char* severity, std::int32_t patient, std::int32_t record) {
-    Finding f;
-    f.code = code;
-    f.severity = severity;
-    f.patient = patient;
-    f.record = record;
-    return f;
-}
-
-std::int32_t OwnerOf(const std::string& map, std::int32_t r) {
-    const std::size_t at = static_cast<std::size_t>(r - 1) * 4;
-    if (r < 1 || at + 4 > map.size()) return 0;
-    return LoadI32(reinterpret_cast<const std::uint8_t*>(map.data()) + at);
-}
-
-struct Replay {
-    const LineChain& chain;
-    std::int32_t count;
-    const std::string& map;
-    std::vector<Finding>& out;
+// What the console calls each kind of the test's findings, and the names of
+// the values it carries.
+struct FindingWords {
+    const char* code;
+    const char* value;  // name of ChainFinding::value, or null
+    const char* value2; // name of ChainFinding::value2, or null
+};
+const FindingWords Words[ChainFindingKinds] = {
+    {"start-out-of-range", "value", nullptr}, {"first-prev-not-zero", "link", nullptr},
+    {"last-next-not-zero", "link", nullptr},  {"crossing", "other_patient", nullptr},
+    {"runaway-chain", "visits", nullptr},     {"next-out-of-range", "link", nullptr},
+    {"end-out-of-range", "value", nullptr},   {"prev-out-of-range", "link", nullptr},
+    {"walks-differ", "forward", "backward"},  {"unreadable-record", nullptr, nullptr},
+    {"unreadable-firstrec", nullptr, nullptr},
 };
 
-enum WalkEnd { WalkEnded, WalkRanAway, WalkUnreadable };
+struct HeldRun {
+    const HeldChain& held;
+    HeldTest& test;
+    void (*turn)(std::int32_t patient);
+};
 
-// One walk of the test, again: the same visits, the same findings, now with
-// the record each is about. The owner map holds, for every line, the first
-// patient whose walk reached it, which is what the test's own map held for
-// the lines of lower patients when this one's turn came.
-WalkEnd ReplayWalk(Replay& rp, std::int32_t p, std::int32_t from, bool forward, std::int32_t& visits,
-                   std::int32_t& stop, std::int32_t& lastVisited) {
-    std::int32_t lastOwner = 0;
-    std::int32_t r = from;
-    visits = 0;
-    lastVisited = 0;
-    while (r >= 1 && r <= rp.count) {
-        ++visits;
-        ChainLine line;
-        if (!PeekLine(rp.chain, r, line)) {
-            rp.out.push_back(OwnFinding("unreadable-record", "error", p, r));
-            return WalkUnreadable;
-        }
-        const std::int32_t outward = forward ? ChainPrev(rp.chain, line) : ChainNext(rp.chain, line);
-        if (r == from && outward != 0) {
-            Finding f = FromReport(forward ? "first-prev-not-zero" : "last-next-not-zero", p, r, OutwardFormat, p, r);
-            f.numbers.push_back({"link", outward});
-            rp.out.push_back(f);
-        }
-        const std::int32_t q = OwnerOf(rp.map, r);
-        if (q != 0 && q < p && q != lastOwner) {
-            Finding f = FromReport("crossing", p, r, CrossingFormat, p, q);
-            f.numbers.push_back({"other_patient", q});
-            rp.out.push_back(f);
-            lastOwner = q;
-        }
-        lastVisited = r;
-        r = forward ? ChainNext(rp.chain, line) : ChainPrev(rp.chain, line);
-        if (visits > WalkLimit) {
-            Finding f = FromReport("runaway-chain", p, 0, RunawayFormat, p);
-            f.numbers.push_back({"visits", visits});
-            rp.out.push_back(f);
-            return WalkRanAway;
-        }
-    }
-    stop = r;
-    return WalkEnded;
+void HeldTurn(void* context, std::int32_t p) {
+    if (const auto turn = static_cast<HeldRun*>(context)->turn) turn(p);
 }
 
-void ReplayPatient(Replay& rp, std::int32_t p) {
-    FirstrecRecord ends;
-    if (!PeekFirstrec(p, ends)) {
-        rp.out.push_back(OwnFinding("unreadable-firstrec", "error", p, 0));
-        return;
-    }
-    const std::int32_t n = rp.count;
-    std::int32_t forward = 0, backward = 0, stop = 0, last = 0;
-    const std::int32_t start = GetField(ends, rp.chain.startField);
-    if (start < 0 || start > n) {
-        Finding f = FromReport("start-out-of-range", p, 0, StartFormat, p);
-        f.numbers.push_back({"value", start});
-        rp.out.push_back(f);
-    } else {
-        if (ReplayWalk(rp, p, start, true, forward, stop, last) != WalkEnded) return;
-        if (stop < 0 || stop > n) {
-            Finding f = FromReport("next-out-of-range", p, last, NextFormat, p);
-            f.numbers.push_back({"link", stop});
-            rp.out.push_back(f);
-        }
-    }
-    const std::int32_t end = GetField(ends, rp.chain.endField);
-    if (end < 0 || end > n) {
-        Finding f = FromReport("end-out-of-range", p, 0, EndFormat, p);
-        f.numbers.push_back({"value", end});
-        rp.out.push_back(f);
-        return;
-    }
-    if (ReplayWalk(rp, p, end, false, backward, stop, last) != WalkEnded) return;
-    if (stop < 0 || stop > n) {
-        Finding f = FromReport("prev-out-of-range", p, last, PrevFormat, p);
-        f.numbers.push_back({"link", stop});
-        rp.out.push_back(f);
-        return;
-    }
-    if (forward != backward) {
-        Finding f = FromReport("walks-differ", p, 0, CountFormat, p);
-        f.numbers.push_back({"forward", forward});
-        f.numbers.push_back({"backward", backward});
-        rp.out.push_back(f);
-    }
+bool HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
+    return PatientEnds(*static_cast<HeldRun*>(context)->held.ends, p, record);
 }
 
-// The report's lines alone, when walking again does not give them back.
-void FindingsFromReport(const std::string& report, std::vector<Finding>& findings) {
-    struct Kind {
-        const char* prefix;
-        const char* code;
-    };
-    const Kind kinds[] = {{"Erreur debutacte", "start-out-of-range"},   {"N° patient", "outward-link"},
-                          {"Croisement", "crossing"},                    {"Fiche alt", "runaway-chain"},
-                          {"Erreur suivant", "next-out-of-range"},       {"Erreur finacte", "end-out-of-range"},
-                          {"Erreur Precedent", "prev-out-of-range"},     {"Erreur lignes", "walks-differ"}};
-    std::size_t at = 0;
-    while (at < report.size()) {
-        std::size_t end = report.find("\r\n", at);
-        if (end == std::string::npos) end = report.size();
-        Finding f;
+bool HeldLinks(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
+    return RecordLinks(static_cast<HeldRun*>(context)->held.links, r, prev, next);
+}
+
+// The window's map has one slot per line at 4 x (line - 1), in 32-bit
+// arithmetic: lines 2^30 apart share a slot, here too.
+std::int32_t HeldClaim(void* context, std::int32_t r, std::int32_t p) {
+    HeldTest& test = static_cast<HeldRun*>(context)->test;
+    const std::uint32_t slot = (static_cast<std::uint32_t>(r) - 1u) & 0x3FFFFFFFu;
+    std::int32_t& owner = slot < test.owners.size() ? test.owners[slot] : test.farOwners[slot];
+    const std::int32_t before = owner;
+    if (before == 0) owner = p;
+    return before;
+}
+
+void HeldFound(void* context, const ChainFinding& found) {
+    const HeldRun& run = *static_cast<HeldRun*>(context);
+    HeldTest& test = run.test;
+    const FindingWords& words = Words[found.kind];
+    Finding f;
+    f.code = words.code;
+    f.patient = found.patient;
+    f.record = found.record;
+    if (words.value) f.numbers.push_back({words.value, found.value});
+    if (words.value2) f.numbers.push_back({words.value2, found.value2});
+    char text[130];
+    const int n = ChainFindingText(found, text, sizeof text);
+    if (n > 0) {
         f.fromReport = true;
-        f.text = report.substr(at, end - at);
-        f.code = "unknown";
-        for (const Kind& k : kinds)
-            if (f.text.compare(0, std::strlen(k.prefix), k.prefix) == 0) f.code = k.code;
-        const std::size_t number = f.text.find("patient = ");
-        if (number != std::string::npos) f.patient = static_cast<std::int32_t>(std::atol(f.text.c_str() + number + 10));
-        if (f.code == "outward-link") {
-            const std::size_t r = f.text.find("Enregistrement = ");
-            if (r != std::string::npos) f.record = static_cast<std::int32_t>(std::atol(f.text.c_str() + r + 17));
-        }
-        findings.push_back(f);
-        at = end + 2;
+        f.text.assign(text, static_cast<std::size_t>(n));
+        test.report += f.text + "\r\n";
+    } else {
+        // What the window's read would have shown.
+        ReportShortTransfer(found.kind == FindingUnreadableEnds ? FirstrecFile : *run.held.links.file);
+        ++test.unreadable;
     }
+    test.findings.push_back(std::move(f));
 }
 
 } // namespace
 
-bool PeekFirstrec(std::int32_t patient, FirstrecRecord& record) {
-    return FileRead(hFirstrec, RecordOffset(FirstrecFile, patient), record.bytes, sizeof record.bytes) ==
-           sizeof record.bytes;
+bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held) {
+    held.chain = &chain;
+    held.ends = &ends;
+    return LoadChainLinks(chain, held.links);
 }
 
-bool PeekLine(const LineChain& chain, std::int32_t number, ChainLine& line) {
-    const std::uint32_t size = chain.file->recordSize;
-    return FileRead(*chain.file->handle, RecordOffset(*chain.file, number), line.bytes, size) == size;
+void TestHeldChain(const HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test) {
+    test = HeldTest{};
+    test.owners.assign(static_cast<std::size_t>(held.links.held), 0);
+    HeldRun run{held, test, turn};
+    const ChainSource source{&run, HeldTurn, HeldEnds, HeldLinks, HeldClaim, HeldFound};
+    CheckChainFile(*held.chain, source);
 }
 
-bool PeekEntry(std::int32_t number, ChartEntry& entry) {
-    return FileRead(hFschema, RecordOffset(FschemaFile, number), entry.bytes, sizeof entry.bytes) ==
-           sizeof entry.bytes;
+std::uint32_t OwnerMapSlots(const HeldChain& held) {
+    const std::int32_t counter = *held.chain->counter;
+    return counter < 1 ? 0 : counter > 0x40000000 ? 0x40000000u : static_cast<std::uint32_t>(counter);
 }
 
-std::int32_t LinesPresent(const LineChain& chain) {
-    const std::int64_t inFile = FileSizeLow(*chain.file->handle) / chain.file->recordSize;
-    const std::int32_t counter = *chain.counter;
-    if (counter < 1) return 0;
-    return static_cast<std::int32_t>(inFile < counter ? inFile : counter);
+std::int32_t OwnerInSlot(const HeldTest& test, std::uint32_t slot) {
+    if (slot < test.owners.size()) return test.owners[slot];
+    const auto far = test.farOwners.find(slot);
+    return far == test.farOwners.end() ? 0 : far->second;
 }
 
-bool ExplainReport(const LineChain& chain, const std::string& ownerMap, const std::string& report,
-                   std::vector<Finding>& findings) {
-    std::vector<Finding> replayed;
-    Replay rp{chain, *chain.counter, ownerMap, replayed};
-    for (std::int64_t p = 1; p <= LastPatient; ++p) ReplayPatient(rp, static_cast<std::int32_t>(p));
-    std::string again;
-    for (const Finding& f : replayed)
-        if (f.fromReport) again += f.text + "\r\n";
-    if (again == report) {
-        findings.insert(findings.end(), replayed.begin(), replayed.end());
-        return true;
+bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    std::uint8_t block[1u << 16];
+    std::size_t used = 0;
+    bool ok = true;
+    const std::uint32_t slots = OwnerMapSlots(held);
+    for (std::uint32_t slot = 0; slot < slots && ok; ++slot) {
+        StoreI32(block + used, OwnerInSlot(test, slot));
+        used += 4;
+        if (used == sizeof block || slot + 1 == slots) {
+            ok = std::fwrite(block, 1, used, f) == used;
+            used = 0;
+        }
     }
-    FindingsFromReport(report, findings);
-    return false;
+    return std::fclose(f) == 0 && ok;
 }
 
-void ClaimLines(const LineChain& chain, ChainClaims& claims) {
-    const std::int32_t counter = *chain.counter;
-    const std::int32_t lines = LinesPresent(chain);
+void ClaimLines(const HeldChain& held, ChainClaims& claims) {
+    const LineChain& chain = *held.chain;
+    const std::int32_t lines = held.links.held;
     claims.lines = lines;
     claims.first.assign(static_cast<std::size_t>(lines) + 1, 0);
     claims.contested.clear();
-    // The walk that last stepped on each line: a walk that comes back to a
-    // line of its own has looped.
-    std::vector<std::uint32_t> walkOf(static_cast<std::size_t>(lines) + 1, 0);
-    std::uint32_t walk = 0;
+    // The lines of the walk in progress: a walk that comes back to one of
+    // them has looped.
+    std::vector<bool> walked(static_cast<std::size_t>(lines) + 1, false);
+    std::vector<std::int32_t> trail;
     for (std::int64_t pp = 1; pp <= LastPatient; ++pp) {
         const auto p = static_cast<std::int32_t>(pp);
         FirstrecRecord ends;
-        if (!PeekFirstrec(p, ends)) continue;
+        if (!PatientEnds(*held.ends, p, ends)) continue;
         for (const bool forward : {true, false}) {
-            ++walk;
             std::int32_t r = GetField(ends, forward ? chain.startField : chain.endField);
-            while (r >= 1 && r <= counter && r <= lines) {
+            while (r >= 1 && r <= lines) {
                 const auto at = static_cast<std::size_t>(r);
-                if (walkOf[at] == walk) break;
-                walkOf[at] = walk;
-                ChainLine line;
-                if (!PeekLine(chain, r, line)) break;
+                if (walked[at]) break;
+                walked[at] = true;
+                trail.push_back(r);
                 std::int32_t& first = claims.first[at];
                 if (first == 0) {
                     first = p;
@@ -245,39 +150,47 @@ void ClaimLines(const LineChain& chain, ChainClaims& claims) {
                     if (all.empty()) all.push_back(first);
                     if (all.back() != p) all.push_back(p); // patients come in ascending order
                 }
-                r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
+                r = forward ? held.links.next[at] : held.links.prev[at];
             }
+            for (const std::int32_t t : trail) walked[static_cast<std::size_t>(t)] = false;
+            trail.clear();
         }
     }
 }
 
 void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings) {
     for (const auto& [line, patients] : claims.contested) {
-        Finding f = OwnFinding("contested-line", "error", 0, line);
+        Finding f;
+        f.code = "contested-line";
+        f.record = line;
         f.patients = patients;
         findings.push_back(f);
     }
     for (std::int32_t r = 1; r <= claims.lines; ++r)
-        if (claims.first[static_cast<std::size_t>(r)] == 0)
-            findings.push_back(OwnFinding("unreachable-line", "warning", 0, r));
+        if (claims.first[static_cast<std::size_t>(r)] == 0) {
+            Finding f;
+            f.code = "unreachable-line";
+            f.severity = "warning";
+            f.record = r;
+            findings.push_back(f);
+        }
 }
 
-std::vector<OrphanChain> OrphanChains(const LineChain& chain, const ChainClaims& claims) {
+std::vector<OrphanChain> OrphanChains(const HeldChain& held, const ChainClaims& claims) {
     std::vector<OrphanChain> found;
-    std::vector<char> taken(static_cast<std::size_t>(claims.lines) + 1, 0);
+    std::vector<bool> taken(static_cast<std::size_t>(claims.lines) + 1, false);
+    auto free = [&](std::int32_t r) {
+        return r >= 1 && r <= claims.lines && claims.first[static_cast<std::size_t>(r)] == 0 &&
+               !taken[static_cast<std::size_t>(r)];
+    };
     for (std::int32_t head = 1; head <= claims.lines; ++head) {
-        if (claims.first[static_cast<std::size_t>(head)] != 0 || taken[static_cast<std::size_t>(head)]) continue;
-        ChainLine line;
-        if (!PeekLine(chain, head, line) || ChainPrev(chain, line) != 0) continue;
+        if (!free(head) || held.links.prev[static_cast<std::size_t>(head)] != 0) continue;
         OrphanChain orphan{head, head, 0};
         std::int32_t r = head;
-        while (r >= 1 && r <= claims.lines && claims.first[static_cast<std::size_t>(r)] == 0 &&
-               !taken[static_cast<std::size_t>(r)]) {
-            if (!PeekLine(chain, r, line)) break;
-            taken[static_cast<std::size_t>(r)] = 1;
+        for (; free(r); r = held.links.next[static_cast<std::size_t>(r)]) {
+            taken[static_cast<std::size_t>(r)] = true;
             orphan.end = r;
             ++orphan.count;
-            r = ChainNext(chain, line);
         }
         if (r == 0) found.push_back(orphan);
     }

@@ -1,32 +1,45 @@
-// The console's own look at the chains, beyond the window's report: the
-// record behind each finding of the report, every patient claiming a
+// The console's look at the chains: the window's integrity test run over
+// links held in memory, and beyond its report, every patient claiming a
 // contested line, the lines in use that no chain reaches, and the chains
-// nobody points to. It reads records without boxes (the integrity test has
-// shown the one a record deserves) and never writes.
+// nobody points to. It never writes a data file.
 #pragma once
 
 #include "console/findings.h"
-#include "store/recordio.h"
+#include "store/links.h"
 
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
 
-// One record read without a box; false when it cannot be read whole.
-bool PeekFirstrec(std::int32_t patient, FirstrecRecord& record);
-bool PeekLine(const LineChain& chain, std::int32_t number, ChainLine& line);
-bool PeekEntry(std::int32_t number, ChartEntry& entry);
+// A chain file's links and the patients' ends, read once for every walk.
+struct HeldChain {
+    const LineChain* chain = nullptr;
+    const EndsTable* ends = nullptr;
+    LinkTable links;
+};
+// False when the chain's file is not open.
+bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held);
 
-// Lines of the chain's file that exist in it, at most its counter.
-std::int32_t LinesPresent(const LineChain& chain);
+// The integrity test over the held links: the report, byte for byte the
+// window's, its findings with the record each is about, and the owner map.
+// `turn`, when given, is told of each patient's turn.
+struct HeldTest {
+    std::string report;             // lines ending in CR LF, Windows-1252
+    std::vector<Finding> findings;  // the report's, and the records it could not read
+    int unreadable = 0;             // records that could not be read (the window's boxes)
+    std::vector<std::int32_t> owners;               // slot of each line held
+    std::map<std::uint32_t, std::int32_t> farOwners; // slots of lines read one by one
+};
+void TestHeldChain(const HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test);
 
-// The findings of the window's report, in its order, each with the record it
-// is about, worked out by walking the chains again with the owner map the
-// test left. Returns false when what this gives is not byte for byte the
-// report (then `findings` holds the report's lines without records).
-bool ExplainReport(const LineChain& chain, const std::string& ownerMap, const std::string& report,
-                   std::vector<Finding>& findings);
+// The owner map as the window's test leaves it in its file: a 32-bit slot
+// per line of the counter (lines 2^30 apart share one), each the patient
+// named for the line or 0. WriteOwnerMap is false when `path` cannot be
+// written.
+std::uint32_t OwnerMapSlots(const HeldChain& held);
+std::int32_t OwnerInSlot(const HeldTest& test, std::uint32_t slot);
+bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::string& path);
 
 // Which patients' walks (forward from the start, backward from the end,
 // each up to a loop, a link out of the file or an unreadable record) reach
@@ -36,7 +49,7 @@ struct ChainClaims {
     std::vector<std::int32_t> first;        // first claimant of each line; 0 = none
     std::map<std::int32_t, std::vector<std::int32_t>> contested; // line -> every claimant, ascending
 };
-void ClaimLines(const LineChain& chain, ChainClaims& claims);
+void ClaimLines(const HeldChain& held, ChainClaims& claims);
 // "contested-line" for each line claimed twice, "unreachable-line" for each
 // line claimed by nobody.
 void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings);
@@ -46,4 +59,4 @@ void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings);
 struct OrphanChain {
     std::int32_t start = 0, end = 0, count = 0;
 };
-std::vector<OrphanChain> OrphanChains(const LineChain& chain, const ChainClaims& claims);
+std::vector<OrphanChain> OrphanChains(const HeldChain& held, const ChainClaims& claims);

@@ -42,15 +42,8 @@ std::string ShownDirectory(const CliOptions& options);
 // 1 <= patient <= LastPatient, or says it is unknown.
 bool KnownPatient(const CliOptions& options);
 
-// The integrity test of the file of `mode` (11 or 12) with the program's own
-// code, into a fresh work directory: its report and owner map, and the
-// boxes the test showed. False when the test could not run.
-struct IntegrityRun {
-    std::string workDirectory, reportPath, mapPath;
-    std::string report, map; // bytes
-    int boxes = 0;           // records that could not be read
-};
-bool RunIntegrityTest(std::int32_t mode, bool progress, IntegrityRun& run);
+// A progress bar of the integrity test's patients, on a terminal.
+void ShowTestProgress(std::int32_t patient);
 
 int RunTest(const CliOptions& options);
 int RunSizes(const CliOptions& options);

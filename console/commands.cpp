@@ -1,5 +1,6 @@
-// test, sizes and show: the window's own code on a console surface, and what
-// it drew or wrote, printed.
+// test: the window's integrity analysis over links held in memory, with the
+// window's report and owner map; sizes and show: the window's own code on a
+// console surface, and what it drew, printed.
 #include "console/chains.h"
 #include "console/cli.h"
 #include "console/system.h"
@@ -13,33 +14,6 @@
 
 namespace {
 
-// Whole content of a file (the same on both systems); false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::string& bytes) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    bytes.clear();
-    char buffer[65536];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) bytes.append(buffer, n);
-    const bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-// The integrity test draws "%8ld/%9ld" at y = 10 while it builds the owner
-// map, then at y = 40 for each patient: the bar follows them.
-void FollowProgress(void*, int, int y, const char* bytes, int length) {
-    char text[64];
-    const int n = length < 63 ? length : 63;
-    std::memcpy(text, bytes, static_cast<std::size_t>(n));
-    text[n] = '\0';
-    long done = 0, total = 0;
-    if (std::sscanf(text, "%ld/%ld", &done, &total) != 2) return; // the verdict
-    ConsoleProgress(y == 10 ? "préparation" : "patients", done, total);
-}
-
-void IgnoreText(void*, int, int, const char*, int) {}
-
 std::string CurrentDirectoryUtf8() {
     char directory[1024];
     WorkingDirectory(directory, sizeof directory);
@@ -48,34 +22,16 @@ std::string CurrentDirectoryUtf8() {
 
 const char* Plural(long long n) { return n > 1 ? "s" : ""; }
 
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
 } // namespace
 
-bool RunIntegrityTest(std::int32_t mode, bool progress, IntegrityRun& run) {
-    run.workDirectory = MakeWorkDirectory();
-    if (run.workDirectory.empty()) {
-        Refuse("impossible de créer un dossier de travail temporaire\n");
-        return false;
-    }
-    const char* previous = ReportDirectory;
-    ReportDirectory = run.workDirectory.c_str();
-    CurrentMode = mode;
-    ConsoleForget();
-    ConsoleSetTextSink(progress ? FollowProgress : IgnoreText, nullptr);
-    TestChainFile(MainWindow);
-    ConsoleSetTextSink(nullptr, nullptr);
-    ConsoleProgressEnd();
-    CurrentMode = ModeNone;
-    ReportDirectory = previous;
-    run.boxes = static_cast<int>(ConsoleBoxes().size());
-    run.reportPath = JoinPath(run.workDirectory, "erreurfiche.txt");
-    run.mapPath = JoinPath(run.workDirectory, "testfich.txt");
-    if (!ReadWholeFile(run.reportPath, run.report) || !ReadWholeFile(run.mapPath, run.map)) {
-        Refuse("le test n'a pas pu écrire ses fichiers dans %s\n", NativeToUtf8(run.workDirectory).c_str());
-        RemoveWorkDirectory(run.workDirectory);
-        return false;
-    }
-    return true;
-}
+void ShowTestProgress(std::int32_t patient) { ConsoleProgress("patients", patient, LastPatient); }
 
 int RunTest(const CliOptions& o) {
     const bool clinique = o.target == "clinique";
@@ -83,28 +39,31 @@ int RunTest(const CliOptions& o) {
     const char* file = clinique ? "clinique" : "estime";
     if (!OpenPractice(o, {"lastrec", "firstrec", file})) return ExitCannotRun;
 
-    IntegrityRun run;
-    if (!RunIntegrityTest(clinique ? ModeTestClinique : ModeTestEstime, ConsoleStderrIsTerminal(), run))
-        return ExitCannotRun;
-    const std::string reportPath = o.report.empty() ? run.reportPath : o.report;
-    const std::string mapPath = o.map.empty() ? run.mapPath : o.map;
-    for (const auto& [from, to] : {std::pair{run.reportPath, o.report}, std::pair{run.mapPath, o.map}}) {
-        if (!to.empty() && !CopyWholeFile(from, to)) {
-            Refuse("impossible d'écrire %s\n", NativeToUtf8(to).c_str());
-            return ExitCannotRun;
-        }
+    EndsTable ends;
+    HeldChain held;
+    LoadEnds(ends);
+    HoldChain(chain, ends, held);
+    HeldTest test;
+    TestHeldChain(held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
+    ConsoleProgressEnd();
+
+    // What is not asked for goes to a fresh directory of its own.
+    std::string workDirectory;
+    if (o.report.empty() || o.map.empty()) {
+        workDirectory = MakeWorkDirectory();
+        if (workDirectory.empty()) return Refuse("impossible de créer un dossier de travail temporaire\n");
     }
-    if (!o.report.empty() && !o.map.empty()) RemoveWorkDirectory(run.workDirectory);
+    const std::string reportPath = o.report.empty() ? JoinPath(workDirectory, "erreurfiche.txt") : o.report;
+    const std::string mapPath = o.map.empty() ? JoinPath(workDirectory, "testfich.txt") : o.map;
+    if (!WriteWholeFile(reportPath, test.report)) return Refuse("impossible d'écrire %s\n", NativeToUtf8(reportPath).c_str());
+    if (!WriteOwnerMap(held, test, mapPath)) return Refuse("impossible d'écrire %s\n", NativeToUtf8(mapPath).c_str());
 
     long long reportLines = 0;
-    for (const char c : run.report) reportLines += c == '\n';
-    std::vector<Finding> findings;
-    const bool explained = ExplainReport(chain, run.map, run.report, findings);
-
+    for (const char c : test.report) reportLines += c == '\n';
     if (o.json) {
         ChainClaims claims;
-        ClaimLines(chain, claims);
-        ClaimFindings(claims, findings);
+        ClaimLines(held, claims);
+        ClaimFindings(claims, test.findings);
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"test\",\n"
                     "  \"file\": \"%s\",\n  \"directory\": %s,\n  \"patients\": %ld,\n  \"lines\": %ld,\n"
                     "  \"report\": %s,\n  \"map\": %s,\n  \"report_lines\": %lld,\n  \"status\": \"%s\",\n"
@@ -112,28 +71,23 @@ int RunTest(const CliOptions& o) {
                     CHKORT_VERSION_TEXT, file, JsonQuote(CurrentDirectoryUtf8()).c_str(),
                     static_cast<long>(LastPatient), static_cast<long>(*chain.counter),
                     JsonQuote(NativeToUtf8(reportPath)).c_str(), JsonQuote(NativeToUtf8(mapPath)).c_str(),
-                    reportLines, FindingsStatus(findings), FindingsJson(findings).c_str());
+                    reportLines, FindingsStatus(test.findings), FindingsJson(test.findings).c_str());
     } else {
         // One finding a line, without the report's CR.
         std::string lines;
-        for (std::size_t at = 0; at < run.report.size();) {
-            std::size_t end = run.report.find("\r\n", at);
-            if (end == std::string::npos) end = run.report.size();
-            lines += Cp1252ToUtf8(std::string_view(run.report).substr(at, end - at)) + "\n";
-            at = end + 2;
-        }
+        for (const Finding& f : test.findings)
+            if (f.fromReport) lines += Cp1252ToUtf8(f.text) + "\n";
         std::fputs(lines.c_str(), stdout);
     }
 
-    if (!explained) ConsoleSay(stderr, "chkort-cli: attention : les constats n'ont pas pu être rattachés à leurs enregistrements\n");
-    if (run.boxes > 0)
+    if (test.unreadable > 0)
         ConsoleSay(stderr, "chkort-cli: %d enregistrement%s illisible%s : le test a abandonné ces patients (voir chkort-cli sizes)\n",
-                   run.boxes, Plural(run.boxes), Plural(run.boxes));
+                   test.unreadable, Plural(test.unreadable), Plural(test.unreadable));
     if (reportLines == 0) ConsoleSay(stderr, "chkort-cli: %s : aucune erreur dans le rapport\n", file);
     else ConsoleSay(stderr, "chkort-cli: %s : %lld constat%s dans le rapport\n", file, reportLines, Plural(reportLines));
     if (o.report.empty()) ConsoleSay(stderr, "chkort-cli: rapport : %s\n", NativeToUtf8(reportPath).c_str());
     if (o.map.empty()) ConsoleSay(stderr, "chkort-cli: carte des propriétaires : %s\n", NativeToUtf8(mapPath).c_str());
-    return run.report.empty() && run.boxes == 0 ? ExitClean : ExitFindings;
+    return test.report.empty() && test.unreadable == 0 ? ExitClean : ExitFindings;
 }
 
 int RunSizes(const CliOptions& o) {

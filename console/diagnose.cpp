@@ -6,19 +6,15 @@
 
 namespace {
 
-// Marks of the walk that last stepped on each line, shared by every walk of
-// one diagnosis so that no walk needs a fresh array.
-struct WalkMarks {
-    std::vector<std::uint32_t> walkOf;
-    std::uint32_t walk = 0;
-};
+// The lines of the walk in progress, one bit a line, shared by every walk
+// of one diagnosis; each walk clears its own before the next begins.
+using WalkMarks = std::vector<bool>;
 
-void WalkLines(const LineChain& chain, std::int32_t patient, std::int32_t from, bool forward,
+void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, bool forward,
                const std::vector<std::int32_t>& keptBy, WalkMarks& marks, ChainWalk& out) {
-    const std::int32_t counter = *chain.counter;
-    const std::int32_t present = LinesPresent(chain);
+    const std::int32_t counter = *held.chain->counter;
+    const std::int32_t present = held.links.held;
     out = ChainWalk{};
-    const std::uint32_t walk = ++marks.walk;
     if (from == 0) {
         out.stop = StopNoStart;
         return;
@@ -32,45 +28,45 @@ void WalkLines(const LineChain& chain, std::int32_t patient, std::int32_t from, 
     for (;;) {
         if (r == 0) {
             out.stop = StopEnd;
-            return;
+            break;
         }
         out.link = r;
         if (r < 0 || r > counter) {
             out.stop = StopOutOfRange;
-            return;
+            break;
         }
-        ChainLine line;
-        if (r > present || !PeekLine(chain, r, line)) {
+        if (r > present) {
             out.stop = StopUnreadable;
-            return;
+            break;
         }
         const auto at = static_cast<std::size_t>(r);
-        if (marks.walkOf[at] == walk) {
+        if (marks[at]) {
             out.stop = StopLoop;
-            return;
+            break;
         }
         if (keptBy[at] != 0 && keptBy[at] != patient) {
             out.stop = StopForeign;
             out.owner = keptBy[at];
-            return;
+            break;
         }
-        marks.walkOf[at] = walk;
+        marks[at] = true;
         out.lines.push_back(r);
-        r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
+        r = forward ? held.links.next[at] : held.links.prev[at];
     }
+    for (const std::int32_t line : out.lines) marks[static_cast<std::size_t>(line)] = false;
 }
 
 bool Whole(const ChainWalk& w) { return w.stop == StopEnd && !w.lines.empty(); }
 
-ChainDiagnosis Diagnose(const LineChain& chain, std::int32_t patient, const std::vector<std::int32_t>& keptBy,
+ChainDiagnosis Diagnose(const HeldChain& held, std::int32_t patient, const std::vector<std::int32_t>& keptBy,
                         const std::vector<OrphanChain>& orphans, WalkMarks& marks) {
     ChainDiagnosis d;
     FirstrecRecord ends;
-    if (!PeekFirstrec(patient, ends)) return d; // nothing can be said; the caller reports it
-    d.start = GetField(ends, chain.startField);
-    d.end = GetField(ends, chain.endField);
-    WalkLines(chain, patient, d.start, true, keptBy, marks, d.forward);
-    WalkLines(chain, patient, d.end, false, keptBy, marks, d.backward);
+    if (!PatientEnds(*held.ends, patient, ends)) return d; // nothing can be said; the caller reports it
+    d.start = GetField(ends, held.chain->startField);
+    d.end = GetField(ends, held.chain->endField);
+    WalkLines(held, patient, d.start, true, keptBy, marks, d.forward);
+    WalkLines(held, patient, d.end, false, keptBy, marks, d.backward);
     ChooseRepair(d, orphans);
     return d;
 }
@@ -130,18 +126,16 @@ void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans) {
     d.newEnd = d.kept.back();
 }
 
-std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const LineChain& chain, const std::vector<std::int32_t>& wanted,
+std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const HeldChain& held, const std::vector<std::int32_t>& wanted,
                                                       bool everyUnsound, const std::vector<OrphanChain>& orphans) {
     std::map<std::int32_t, ChainDiagnosis> found;
     std::vector<std::int32_t> sorted(wanted);
     std::sort(sorted.begin(), sorted.end());
     const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
-    const std::int32_t present = LinesPresent(chain);
-    std::vector<std::int32_t> keptBy(static_cast<std::size_t>(present) + 1, 0);
-    WalkMarks marks;
-    marks.walkOf.assign(keptBy.size(), 0);
+    std::vector<std::int32_t> keptBy(static_cast<std::size_t>(held.links.held) + 1, 0);
+    WalkMarks marks(keptBy.size(), false);
     for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
-        ChainDiagnosis d = Diagnose(chain, p, keptBy, orphans, marks);
+        ChainDiagnosis d = Diagnose(held, p, keptBy, orphans, marks);
         for (const std::int32_t r : d.kept) keptBy[static_cast<std::size_t>(r)] = p;
         if ((everyUnsound && !d.sound) || std::binary_search(sorted.begin(), sorted.end(), p))
             found.emplace(p, std::move(d));
@@ -149,10 +143,10 @@ std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const LineChain& chain, co
     return found;
 }
 
-ChartDiagnosis DiagnoseChart(std::int32_t patient) {
+ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, const LinkTable& chart, std::int32_t patient) {
     ChartDiagnosis d;
     FirstrecRecord ends;
-    if (!PeekFirstrec(patient, ends)) return d;
+    if (!PatientEnds(endsTable, patient, ends)) return d;
     d.start = GetField(ends, FirstrecField::ChartStart);
     const std::int32_t counter = LastChartEntry;
     if (d.start == 0) {
@@ -166,8 +160,8 @@ ChartDiagnosis DiagnoseChart(std::int32_t patient) {
         d.repair = RepairFirstrec;
         return d;
     }
-    const std::int64_t present = FileSizeLow(hFschema) / sizeof(ChartEntry);
-    std::vector<char> seen(static_cast<std::size_t>(std::min<std::int64_t>(present, counter)) + 1, 0);
+    const std::int32_t present = chart.held;
+    std::vector<bool> seen(static_cast<std::size_t>(present) + 1, false);
     std::int32_t r = d.start;
     for (;;) {
         if (r == 0) {
@@ -179,8 +173,7 @@ ChartDiagnosis DiagnoseChart(std::int32_t patient) {
             d.walk.stop = StopOutOfRange;
             break;
         }
-        ChartEntry entry;
-        if (r > present || !PeekEntry(r, entry)) {
+        if (r > present) {
             d.walk.stop = StopUnreadable;
             break;
         }
@@ -188,9 +181,9 @@ ChartDiagnosis DiagnoseChart(std::int32_t patient) {
             d.walk.stop = StopLoop;
             break;
         }
-        seen[static_cast<std::size_t>(r)] = 1;
+        seen[static_cast<std::size_t>(r)] = true;
         d.walk.lines.push_back(r);
-        r = GetNextEntry(entry);
+        r = chart.next[static_cast<std::size_t>(r)];
     }
     d.sound = d.walk.stop == StopEnd;
     if (!d.sound) {

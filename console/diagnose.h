@@ -55,7 +55,7 @@ void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans);
 // as the integrity test reports a crossing under the higher number. Returns
 // the diagnoses of the patients wanted, and with `everyUnsound` of every
 // patient whose chain is not sound.
-std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const LineChain& chain, const std::vector<std::int32_t>& wanted,
+std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const HeldChain& held, const std::vector<std::int32_t>& wanted,
                                                       bool everyUnsound, const std::vector<OrphanChain>& orphans);
 
 // The dental chart, a forward chain only.
@@ -66,4 +66,4 @@ struct ChartDiagnosis {
     RepairKind repair = RepairNone; // RepairCutFromStart (the chart's view) or RepairFirstrec
     std::int32_t ordinal = 0;
 };
-ChartDiagnosis DiagnoseChart(std::int32_t patient);
+ChartDiagnosis DiagnoseChart(const EndsTable& ends, const LinkTable& chart, std::int32_t patient);

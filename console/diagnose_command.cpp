@@ -281,9 +281,8 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
     return out;
 }
 
-ChainReport ExplainChart(std::int32_t p) {
+ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
     ChainReport out;
-    const ChartDiagnosis d = DiagnoseChart(p);
     out.damaged = !d.sound;
     out.repairable = d.repair != RepairNone;
     std::vector<std::string>& t = out.text;
@@ -328,40 +327,44 @@ int RunDiagnose(const CliOptions& o) {
         if (!KnownPatient(one)) return ExitCannotRun;
     }
 
-    // Each file is tested once, then every patient asked for (with "all",
-    // every patient the test or the walks find something wrong with) is
-    // explained from the same findings and claims.
+    // Each file is read and tested once, then every patient asked for (with
+    // "all", every patient the test or the walks find something wrong with)
+    // is explained from the same findings and claims.
+    EndsTable ends;
+    LinkTable chart;
+    LoadEnds(ends);
+    LoadChartLinks(chart);
     struct PerChain {
         const ChainWords* words;
-        const LineChain* chain;
+        HeldChain held;
         std::vector<Finding> findings;
         ChainClaims claims;
         std::vector<OrphanChain> orphans;
         std::map<std::int32_t, ChainDiagnosis> diagnoses;
     };
-    PerChain chains[2] = {{&ClinicalWords, &ClinicalChain, {}, {}, {}, {}}, {&QuoteWords, &QuoteChain, {}, {}, {}, {}}};
+    PerChain chains[2] = {{&ClinicalWords, {}, {}, {}, {}, {}}, {&QuoteWords, {}, {}, {}, {}, {}}};
     std::set<std::int32_t> patients(o.patients.begin(), o.patients.end());
     for (PerChain& c : chains) {
-        IntegrityRun run;
-        const bool clinical = c.chain == &ClinicalChain;
-        if (!RunIntegrityTest(clinical ? ModeTestClinique : ModeTestEstime, ConsoleStderrIsTerminal(), run))
-            return ExitCannotRun;
-        RemoveWorkDirectory(run.workDirectory);
-        ExplainReport(*c.chain, run.map, run.report, c.findings);
-        ClaimLines(*c.chain, c.claims);
-        c.orphans = OrphanChains(*c.chain, c.claims);
+        HoldChain(&c == chains ? ClinicalChain : QuoteChain, ends, c.held);
+        {
+            HeldTest test;
+            TestHeldChain(c.held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
+            ConsoleProgressEnd();
+            c.findings = std::move(test.findings);
+        }
+        ClaimLines(c.held, c.claims);
+        c.orphans = OrphanChains(c.held, c.claims);
+        // Of the claims, the explanations need only the contested lines.
+        std::vector<std::int32_t>().swap(c.claims.first);
         if (o.allPatients)
             for (const Finding& f : c.findings)
                 if (f.patient) patients.insert(f.patient);
     }
-    std::map<std::int32_t, ChartDiagnosis> charts;
     if (o.allPatients)
-        for (std::int32_t p = 1; p <= LastPatient; ++p) {
-            ChartDiagnosis d = DiagnoseChart(p);
-            if (!d.sound) patients.insert(p), charts.emplace(p, d);
-        }
+        for (std::int32_t p = 1; p <= LastPatient; ++p)
+            if (!DiagnoseChart(ends, chart, p).sound) patients.insert(p);
     for (PerChain& c : chains) {
-        c.diagnoses = DiagnoseChains(*c.chain, std::vector<std::int32_t>(patients.begin(), patients.end()),
+        c.diagnoses = DiagnoseChains(c.held, std::vector<std::int32_t>(patients.begin(), patients.end()),
                                      o.allPatients, c.orphans);
         for (const auto& [p, d] : c.diagnoses) patients.insert(p);
     }
@@ -369,13 +372,13 @@ int RunDiagnose(const CliOptions& o) {
     // chain's diagnosis, and the other way round.
     const std::vector<std::int32_t> every(patients.begin(), patients.end());
     for (PerChain& c : chains)
-        if (c.diagnoses.size() != every.size()) c.diagnoses = DiagnoseChains(*c.chain, every, false, c.orphans);
+        if (c.diagnoses.size() != every.size()) c.diagnoses = DiagnoseChains(c.held, every, false, c.orphans);
 
     bool damaged = false;
     std::string json, text;
     for (const std::int32_t p : patients) {
-        FirstrecRecord ends;
-        if (!PeekFirstrec(p, ends)) {
+        FirstrecRecord record;
+        if (!PatientEnds(ends, p, record)) {
             ConsoleSay(stderr, "chkort-cli: l'enregistrement firstrec du patient %ld ne peut pas être lu : le fichier "
                                "firstrec est trop court (voir chkort-cli sizes)\n",
                        static_cast<long>(p));
@@ -387,9 +390,9 @@ int RunDiagnose(const CliOptions& o) {
             std::vector<Finding> mine;
             for (const Finding& f : c.findings)
                 if (f.patient == p) mine.push_back(f);
-            reports.push_back(ExplainChain(*c.words, *c.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
+            reports.push_back(ExplainChain(*c.words, *c.held.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
         }
-        reports.push_back(ExplainChart(p));
+        reports.push_back(ExplainChart(p, DiagnoseChart(ends, chart, p)));
         const char* titles[] = {"fiche clinique", "devis", "schéma dentaire"};
         bool mine = false;
         for (const ChainReport& r : reports) mine = mine || r.damaged;

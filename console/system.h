@@ -1,6 +1,6 @@
 // What the console front end needs from the system besides the data files:
-// directories, paths and copies of its own files. One implementation per
-// platform, chosen at link time like the file seam.
+// directories and paths. One implementation per platform, chosen at link
+// time like the file seam.
 #pragma once
 
 #include <string>
@@ -17,10 +17,5 @@ bool ChangeDirectory(const std::string& path);
 // A fresh directory of the program's own under the system's temporary
 // directory; "" when none can be made.
 std::string MakeWorkDirectory();
-// Removes the two files the integrity test leaves there, then the directory.
-void RemoveWorkDirectory(const std::string& directory);
-
-// Copies `from` over `to` (created or replaced); false when it cannot.
-bool CopyWholeFile(const std::string& from, const std::string& to);
 // Whether two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);

@@ -37,33 +37,6 @@ std::string MakeWorkDirectory() {
     return pattern;
 }
 
-void RemoveWorkDirectory(const std::string& directory) {
-    for (const char* name : {"erreurfiche.txt", "testfich.txt"}) ::unlink(JoinPath(directory, name).c_str());
-    ::rmdir(directory.c_str());
-}
-
-bool CopyWholeFile(const std::string& from, const std::string& to) {
-    const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
-    if (in < 0) return false;
-    const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (out < 0) {
-        ::close(in);
-        return false;
-    }
-    bool ok = true;
-    char buffer[65536];
-    for (;;) {
-        const ssize_t n = ::read(in, buffer, sizeof buffer);
-        if (n == 0) break;
-        if (n < 0 || ::write(out, buffer, static_cast<std::size_t>(n)) != n) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(in);
-    return ::close(out) == 0 && ok;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     struct stat sa, sb;
     return ::stat(a.c_str(), &sa) == 0 && ::stat(b.c_str(), &sb) == 0 && sa.st_dev == sb.st_dev &&

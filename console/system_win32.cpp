@@ -44,15 +44,6 @@ std::string MakeWorkDirectory() {
     return std::string();
 }
 
-void RemoveWorkDirectory(const std::string& directory) {
-    for (const char* name : {"erreurfiche.txt", "testfich.txt"}) DeleteFileA(JoinPath(directory, name).c_str());
-    RemoveDirectoryA(directory.c_str());
-}
-
-bool CopyWholeFile(const std::string& from, const std::string& to) {
-    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
-}
-
 bool SameFile(const std::string& a, const std::string& b) {
     auto identity = [](const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
         // No access asked: reading the identity of a file opens nothing else.

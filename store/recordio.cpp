@@ -14,14 +14,10 @@ const LineChain ClinicalChain{&CliniqueFile, &LastClinicalLine, ClinicalField::P
 const LineChain QuoteChain{&EstimeFile, &LastQuoteLine, QuoteField::PrevLine, QuoteField::NextLine,
                            FirstrecField::QuoteStart, FirstrecField::QuoteEnd};
 
-namespace {
-
-bool Report(const RecordFile& file) {
+bool ReportShortTransfer(const RecordFile& file) {
     ShowMessageBox(MainWindow, "Erreur", file.caption, BoxOk);
     return false;
 }
-
-} // namespace
 
 std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number) {
     return static_cast<std::uint32_t>(number) * file.recordSize - file.recordSize;
@@ -33,12 +29,12 @@ std::int32_t RecordsInFile(const RecordFile& file) {
 }
 
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
-    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) return Report(file);
+    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) return ReportShortTransfer(file);
     return true;
 }
 
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record) {
-    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) return Report(file);
+    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) return ReportShortTransfer(file);
     return true;
 }
 

@@ -35,6 +35,9 @@ std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number);
 // claims.
 std::int32_t RecordsInFile(const RecordFile& file);
 
+// The box of a transfer of `file` that came up short; returns false.
+bool ReportShortTransfer(const RecordFile& file);
+
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record);
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record);
 

@@ -50,11 +50,22 @@ protected:
         OpenPractice(p);
     }
 
+    // Each from the files as they are now.
     ChainDiagnosis Diagnose(bool clinical, std::int32_t patient) {
-        const LineChain& chain = clinical ? ClinicalChain : QuoteChain;
+        EndsTable ends;
+        HeldChain held;
+        LoadEnds(ends);
+        HoldChain(clinical ? ClinicalChain : QuoteChain, ends, held);
         ChainClaims claims;
-        ClaimLines(chain, claims);
-        return DiagnoseChains(chain, {patient}, false, OrphanChains(chain, claims)).at(patient);
+        ClaimLines(held, claims);
+        return DiagnoseChains(held, {patient}, false, OrphanChains(held, claims)).at(patient);
+    }
+    ChartDiagnosis DiagnoseChart(std::int32_t patient) {
+        EndsTable ends;
+        LinkTable chart;
+        LoadEnds(ends);
+        LoadChartLinks(chart);
+        return ::DiagnoseChart(ends, chart, patient);
     }
 };
 

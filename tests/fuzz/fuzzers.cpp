@@ -236,39 +236,50 @@ void FuzzRepairs(Input& in) {
 // The lines the links give from `r`, then the 0 ending them; at most limit + 1.
 std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forward, std::size_t limit) {
     std::vector<std::int32_t> lines;
-    for (ChainLine line; r >= 1 && r <= *chain.counter && lines.size() <= limit && PeekLine(chain, r, line);) {
+    for (ChainLine line; r >= 1 && r <= *chain.counter && lines.size() <= limit && ReadChainLine(chain, r, line);) {
         lines.push_back(r);
         if ((r = forward ? ChainNext(chain, line) : ChainPrev(chain, line)) == 0) lines.push_back(0);
     }
     return lines;
 }
 
-// The console's analysis after the window's test: its walk gives the window's
-// report byte for byte; claims, orphans and diagnoses end, writing nothing;
-// the cut it proposes, made by Corriger, leaves the chain promised.
+// The console's analysis beside the window's test: over links held in
+// memory it gives the window's report and owner map byte for byte; claims,
+// orphans and diagnoses end, writing nothing; the cut it proposes, made by
+// Corriger, leaves the chain promised.
 void FuzzConsole(Input& in) {
     DecodePractice(in);
     if (!CountersWithinReach()) return;
-    std::vector<OrphanChain> orphans[2]; // of clinique, of estime
+    EndsTable ends;
+    LinkTable chart;
+    LoadEnds(ends), LoadChartLinks(chart);
+    HeldChain held[2]; // clinique, estime
+    std::vector<OrphanChain> orphans[2];
     for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, {ModeTestEstime, &QuoteChain}}) {
         CurrentMode = mode;
         TestChainFile(0x1234);
         CurrentMode = ModeNone;
-        std::vector<Finding> findings;
-        Check(ExplainReport(*chain, Read("M:\\tmp\\testfich.txt"), Read("M:\\tmp\\erreurfiche.txt"), findings),
-              "the console's walk gives the window's report byte for byte");
+        HeldChain& h = held[chain == &QuoteChain];
+        HoldChain(*chain, ends, h);
+        HeldTest test;
+        TestHeldChain(h, nullptr, test);
+        std::string map;
+        for (std::uint32_t slot = 0; slot < OwnerMapSlots(h); ++slot)
+            for (int i = 0; i < 32; i += 8) map += static_cast<char>(static_cast<std::uint32_t>(OwnerInSlot(test, slot)) >> i);
+        Check(test.report == Read("M:\\tmp\\erreurfiche.txt") && map == Read("M:\\tmp\\testfich.txt"),
+              "the console's test gives the window's report and owner map byte for byte");
         ChainClaims claims;
-        ClaimLines(*chain, claims);
-        ClaimFindings(claims, findings);
-        DiagnoseChains(*chain, {}, true, orphans[chain == &QuoteChain] = OrphanChains(*chain, claims));
+        ClaimLines(h, claims);
+        ClaimFindings(claims, test.findings);
+        DiagnoseChains(h, {}, true, orphans[chain == &QuoteChain] = OrphanChains(h, claims));
     }
-    for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(p);
+    for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(ends, chart, p);
     CheckNoDataFileWritten();
     if (LastPatient < 1) return;
     const std::int32_t patient = 1 + in.Byte() % std::min(LastPatient, 8);
     const bool clinical = in.Byte() % 2;
     const LineChain& chain = clinical ? ClinicalChain : QuoteChain;
-    const auto found = DiagnoseChains(chain, {patient}, false, orphans[!clinical]);
+    const auto found = DiagnoseChains(held[!clinical], {patient}, false, orphans[!clinical]);
     if (found.empty()) return; // its firstrec record cannot be read
     const ChainDiagnosis& d = found.begin()->second;
     if (d.repair != RepairCutFromStart && d.repair != RepairCutFromEnd) return;
@@ -277,12 +288,13 @@ void FuzzConsole(Input& in) {
                            : (fromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
     CurrentPatient = patient, LineAnswer = d.ordinal;
     RouteCommand(0x1234, CMD_CORRECT);
-    FirstrecRecord ends;
-    Check(PeekFirstrec(patient, ends), "firstrec still reads");
+    FirstrecRecord record;
+    CurrentPatient = patient;
+    Check(ReadFirstrec(record), "firstrec still reads");
     std::vector<std::int32_t> forward = d.kept, backward(d.kept.rbegin(), d.kept.rend());
     forward.push_back(0), backward.push_back(0);
-    Check(Walk(chain, GetField(ends, chain.startField), true, d.kept.size()) == forward &&
-              Walk(chain, GetField(ends, chain.endField), false, d.kept.size()) == backward,
+    Check(Walk(chain, GetField(record, chain.startField), true, d.kept.size()) == forward &&
+              Walk(chain, GetField(record, chain.endField), false, d.kept.size()) == backward,
           "after the proposed cut the chain is the one promised, from both ends");
 }
 

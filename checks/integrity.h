@@ -1,0 +1,62 @@
+// The integrity analysis of one chain file, apart from where its records
+// come from and where its findings go.
+//
+// The window runs it over one-record reads with their boxes, an owner map in
+// a file and a report file (TestChainFile); the console runs it over links
+// held in memory. Both get the same findings in the same order, so their
+// reports are the same bytes.
+#pragma once
+
+#include "store/recordio.h"
+
+#include <cstddef>
+#include <cstdint>
+
+enum ChainFindingKind {
+    FindingBadStart,     // the start pointer is out of the file
+    FindingFirstHasPrev, // the first line's previous link is not 0
+    FindingLastHasNext,  // the last line's next link is not 0
+    FindingCrossing,     // the walk runs onto another patient's line
+    FindingRunaway,      // the walk goes on past 5000 lines
+    FindingBadNext,      // the forward walk ends on a link out of the file
+    FindingBadEnd,       // the end pointer is out of the file
+    FindingBadPrev,      // the backward walk ends on a link out of the file
+    FindingCountsDiffer, // the two walks count different numbers of lines
+    FindingUnreadableLine, // a line the file does not hold whole: the patient's test stops
+    FindingUnreadableEnds, // the patient's firstrec record cannot be read
+    ChainFindingKinds
+};
+
+struct ChainFinding {
+    ChainFindingKind kind;
+    std::int32_t patient;
+    std::int32_t record; // the line it is about; 0 when none
+    std::int32_t value;  // the link or pointer; the other patient; the visits; the forward count
+    std::int32_t value2; // the backward count
+};
+
+// The finding's line of the report, without its CR LF, in `text`; returns
+// its length, 0 for the two kinds the report does not show (the read that
+// failed has shown its box).
+int ChainFindingText(const ChainFinding& finding, char* text, std::size_t capacity);
+
+// Where the records come from and where the findings go. Each function gets
+// `context` back.
+struct ChainSource {
+    void* context;
+    // Patient `patient`'s turn comes (the window's progress line).
+    void (*turn)(void* context, std::int32_t patient);
+    // The patient's firstrec record; false when it cannot be read whole.
+    bool (*ends)(void* context, std::int32_t patient, FirstrecRecord& record);
+    // A line's two links; false when it cannot be read whole.
+    bool (*links)(void* context, std::int32_t line, std::int32_t& prev, std::int32_t& next);
+    // The patient named for the line so far, 0 for none, in which case the
+    // line is named for `patient` from now on.
+    std::int32_t (*claim)(void* context, std::int32_t line, std::int32_t patient);
+    void (*found)(void* context, const ChainFinding& finding);
+};
+
+// Every patient from 1 to LastPatient, in order: the chain walked forward
+// from its start and backward from its end, each walk up to a link out of
+// 1..counter or 5000 lines.
+void CheckChainFile(const LineChain& chain, const ChainSource& source);

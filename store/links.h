@@ -1,0 +1,43 @@
+// The links of a practice's chains, taken out of their files in one pass of
+// large sequential reads, for walks done in memory.
+//
+// The window reads one record per walk step, as the host does; a console
+// checking a copy of a practice has no reason to, and reading each file once
+// from start to end runs at the speed of the disk. What these tables give is
+// what the one-record reads would give: a record that lies wholly in the
+// file within the counter is held; any other (beyond the end of the file, or
+// at an offset that 32-bit arithmetic wraps) is read where a one-record read
+// would find it. No box is shown: the caller decides what an unreadable
+// record means.
+#pragma once
+
+#include "store/recordio.h"
+
+#include <cstdint>
+#include <vector>
+
+// One 32-bit link field (two for the line chains) of every record held.
+struct LinkTable {
+    const RecordFile* file = nullptr;
+    std::size_t prevField = 0, nextField = 0;
+    bool hasPrev = false;
+    std::int32_t held = 0;                // records 1..held are in memory
+    std::vector<std::int32_t> prev, next; // by record number; prev only for line chains
+};
+
+// Records 1..min(counter, what the file holds whole). False when the file is
+// not open.
+bool LoadChainLinks(const LineChain& chain, LinkTable& table);
+bool LoadChartLinks(LinkTable& table);
+
+// The links of record `number`; false when it cannot be read whole.
+bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next);
+
+// firstrec records of patients 1..min(LastPatient, what the file holds whole).
+struct EndsTable {
+    std::vector<FirstrecRecord> records;
+};
+bool LoadEnds(EndsTable& table);
+
+// Patient `patient`'s firstrec record; false when it cannot be read whole.
+bool PatientEnds(const EndsTable& table, std::int32_t patient, FirstrecRecord& record);
