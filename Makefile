@@ -100,7 +100,7 @@ clean:
 .PHONY: bench
 bench: deps
 	@test -f build/bench/build.ninja || cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-	cmake --build build/bench --target chkbench -j $(JOBS)
+	cmake --build build/bench --target chkbench chkort_cli -j $(JOBS)
 	build/bench/bench/chkbench build/bench/practices $(BENCH_LINES)
 
 # The release package: chkort.exe (64-bit and 32-bit), chkort-cli.exe and the

@@ -33,7 +33,9 @@
 #include <ctime>
 #include <fcntl.h>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -190,10 +192,10 @@ Bare BareFor() {
     return bare;
 }
 
-double SequentialRead() {
+double SequentialRead(const std::string& clinique = "clinique") {
     static char buffer[1 << 18];
     const double t0 = Now();
-    const int fd = open("clinique", O_RDONLY | O_CLOEXEC);
+    const int fd = open(clinique.c_str(), O_RDONLY | O_CLOEXEC);
     long long total = 0;
     for (ssize_t n; (n = read(fd, buffer, sizeof buffer)) > 0;) total += n;
     close(fd);
@@ -262,8 +264,6 @@ int Check(const char* dir) {
     return same ? 0 : 1;
 }
 
-// ---------------------------------------------------------------- the table
-
 std::string Self() {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -271,6 +271,69 @@ std::string Self() {
     path[n] = 0;
     return path;
 }
+
+// ---------------------------------------------------------------- the console
+
+// The console companion built beside this program.
+std::string ConsoleProgram() {
+    const std::string self = Self();
+    return self.substr(0, self.rfind('/')) + "/../console/chkort-cli";
+}
+
+// One run of chkort-cli with its output thrown away: elapsed seconds and
+// peak resident KiB; false when it could not run or failed.
+bool TimeConsole(const std::vector<std::string>& args, double& seconds, long& peakKiB) {
+    std::vector<char*> argv;
+    static std::string program;
+    program = ConsoleProgram();
+    argv.push_back(program.data());
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const double t0 = Now();
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        const int null = open("/dev/null", O_WRONLY);
+        dup2(null, 1), dup2(null, 2);
+        execv(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(child, &status, 0, &usage) != child) return false;
+    seconds = Now() - t0;
+    peakKiB = usage.ru_maxrss;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+struct ConsoleRow {
+    long lines = 0;
+    double read = 1e30, test = 1e30, diagnose = 1e30;
+    long testPeak = 0, diagnosePeak = 0;
+};
+
+// chkort-cli test clinique and diagnose all on one practice, each against
+// a sequential read of its clinique done just before, best of `reps`.
+bool MeasureConsole(const std::string& dir, long lines, int reps, ConsoleRow& row) {
+    row.lines = lines;
+    const std::string out = dir + "/tmp";
+    mkdir(out.c_str(), 0777);
+    for (int rep = 0; rep < reps; ++rep) {
+        double t = 0;
+        long peak = 0;
+        row.read = std::min(row.read, SequentialRead(dir + "/clinique"));
+        if (!TimeConsole({"test", "clinique", dir, "--report", out + "/cli-report", "--map", out + "/cli-map"}, t, peak))
+            return false;
+        row.test = std::min(row.test, t);
+        row.testPeak = std::max(row.testPeak, peak);
+        if (!TimeConsole({"diagnose", "all", dir}, t, peak)) return false;
+        row.diagnose = std::min(row.diagnose, t);
+        row.diagnosePeak = std::max(row.diagnosePeak, peak);
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------- the table
 
 bool Generate(const std::string& dir, std::int32_t lines) {
     const std::string stamp = dir + "/chkbench-stamp";
@@ -329,6 +392,7 @@ bool RunChild(const std::string& args, std::string& out) {
 int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
     mkdir(root.c_str(), 0777);
     std::vector<Row> rows;
+    std::vector<ConsoleRow> consoleRows;
     for (std::size_t i = 0; i < sizes.size(); ++i) {
         const std::string dir = root + "/lines-" + std::to_string(sizes[i]);
         if (!Generate(dir, sizes[i])) return 2;
@@ -349,6 +413,12 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
                         &r.lines, &r.patients, &r.visits, &r.test, &r.bare, &r.read, &r.peak, &r.peakReset) != 8)
             return 2;
         rows.push_back(r);
+        ConsoleRow c;
+        if (!MeasureConsole(dir, r.lines, reps, c)) {
+            std::fprintf(stderr, "chkbench: %s did not run on %s\n", ConsoleProgram().c_str(), dir.c_str());
+            return 2;
+        }
+        consoleRows.push_back(c);
     }
 
     std::printf("\nClinical integrity test, sound practices, best of 3-5 runs, warm page cache\n\n");
@@ -374,6 +444,32 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
     }
     if (!rows.empty() && !rows[0].peakReset)
         std::printf("(the peak could not be reset: it includes the process's start)\n");
+
+    // The console reads each file once and walks in memory: its time is
+    // measured against one sequential read of clinique, its memory per line.
+    std::printf("\nchkort-cli on the same practices, whole process, best of 3-5 runs, warm page cache\n\n");
+    std::printf("%10s %10s %10s %10s %11s %10s %10s %11s\n", "lines", "read s", "test s", "test/read", "diagnose s",
+                "diag/read", "test KiB", "diag KiB");
+    for (const ConsoleRow& c : consoleRows)
+        std::printf("%10ld %10.4f %10.3f %10.1f %11.3f %10.1f %10ld %11ld\n", c.lines, c.read, c.test, c.test / c.read,
+                    c.diagnose, c.diagnose / c.read, c.testPeak, c.diagnosePeak);
+    const ConsoleRow& last = consoleRows.back();
+    if (last.lines >= 1000000) {
+        const bool test = last.test <= 3 * last.read, diagnose = last.diagnose <= 10 * last.read;
+        met = met && test && diagnose;
+        std::printf("\ntest clinique within 3 x the read at %ld lines: %s\n", last.lines, test ? "met" : "MISSED");
+        std::printf("diagnose all within 10 x the read at %ld lines: %s\n", last.lines, diagnose ? "met" : "MISSED");
+    }
+    for (const ConsoleRow& c : consoleRows) {
+        if (c.lines < 100000 || c.lines == last.lines) continue;
+        const double lines = static_cast<double>(last.lines - c.lines);
+        const double test = static_cast<double>(last.testPeak - c.testPeak) * 1024 / lines;
+        const double diagnose = static_cast<double>(last.diagnosePeak - c.diagnosePeak) * 1024 / lines;
+        met = met && test <= 16 && diagnose <= 16;
+        std::printf("memory from %ld to %ld lines: test %.1f, diagnose %.1f bytes a line (at most 16): %s\n", c.lines,
+                    last.lines, test, diagnose, test <= 16 && diagnose <= 16 ? "met" : "MISSED");
+        break;
+    }
     return met ? 0 : 1;
 }
 

@@ -24,7 +24,7 @@ const FindingWords Words[ChainFindingKinds] = {
 };
 
 struct HeldRun {
-    const HeldChain& held;
+    HeldChain& held;
     HeldTest& test;
     void (*turn)(std::int32_t patient);
 };
@@ -37,16 +37,18 @@ bool HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
     return PatientEnds(*static_cast<HeldRun*>(context)->held.ends, p, record);
 }
 
-bool HeldLinks(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
+bool HeldLinksOf(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
     return RecordLinks(static_cast<HeldRun*>(context)->held.links, r, prev, next);
 }
 
 // The window's map has one slot per line at 4 x (line - 1), in 32-bit
 // arithmetic: lines 2^30 apart share a slot, here too.
 std::int32_t HeldClaim(void* context, std::int32_t r, std::int32_t p) {
-    HeldTest& test = static_cast<HeldRun*>(context)->test;
+    HeldRun& run = *static_cast<HeldRun*>(context);
+    LinkTable& links = run.held.links;
     const std::uint32_t slot = (static_cast<std::uint32_t>(r) - 1u) & 0x3FFFFFFFu;
-    std::int32_t& owner = slot < test.owners.size() ? test.owners[slot] : test.farOwners[slot];
+    std::int32_t& owner = slot < static_cast<std::uint32_t>(links.held) ? links.records[slot + 1].mark
+                                                                         : run.test.farOwners[slot];
     const std::int32_t before = owner;
     if (before == 0) owner = p;
     return before;
@@ -84,11 +86,11 @@ bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held) {
     return LoadChainLinks(chain, held.links);
 }
 
-void TestHeldChain(const HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test) {
+void TestHeldChain(HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test) {
     test = HeldTest{};
-    test.owners.assign(static_cast<std::size_t>(held.links.held), 0);
+    ClearMarks(held.links);
     HeldRun run{held, test, turn};
-    const ChainSource source{&run, HeldTurn, HeldEnds, HeldLinks, HeldClaim, HeldFound};
+    const ChainSource source{&run, HeldTurn, HeldEnds, HeldLinksOf, HeldClaim, HeldFound};
     CheckChainFile(*held.chain, source);
 }
 
@@ -97,8 +99,8 @@ std::uint32_t OwnerMapSlots(const HeldChain& held) {
     return counter < 1 ? 0 : counter > 0x40000000 ? 0x40000000u : static_cast<std::uint32_t>(counter);
 }
 
-std::int32_t OwnerInSlot(const HeldTest& test, std::uint32_t slot) {
-    if (slot < test.owners.size()) return test.owners[slot];
+std::int32_t OwnerInSlot(const HeldChain& held, const HeldTest& test, std::uint32_t slot) {
+    if (slot < static_cast<std::uint32_t>(held.links.held)) return held.links.records[slot + 1].mark;
     const auto far = test.farOwners.find(slot);
     return far == test.farOwners.end() ? 0 : far->second;
 }
@@ -111,7 +113,7 @@ bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::strin
     bool ok = true;
     const std::uint32_t slots = OwnerMapSlots(held);
     for (std::uint32_t slot = 0; slot < slots && ok; ++slot) {
-        StoreI32(block + used, OwnerInSlot(test, slot));
+        StoreI32(block + used, OwnerInSlot(held, test, slot));
         used += 4;
         if (used == sizeof block || slot + 1 == slots) {
             ok = std::fwrite(block, 1, used, f) == used;
@@ -121,15 +123,15 @@ bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::strin
     return std::fclose(f) == 0 && ok;
 }
 
-void ClaimLines(const HeldChain& held, ChainClaims& claims) {
+void ClaimLines(HeldChain& held, ChainClaims& claims) {
     const LineChain& chain = *held.chain;
-    const std::int32_t lines = held.links.held;
-    claims.lines = lines;
-    claims.first.assign(static_cast<std::size_t>(lines) + 1, 0);
+    std::vector<HeldLinks>& lines = held.links.records;
+    const std::int32_t count = held.links.held;
+    ClearMarks(held.links);
     claims.contested.clear();
     // The lines of the walk in progress: a walk that comes back to one of
     // them has looped.
-    std::vector<bool> walked(static_cast<std::size_t>(lines) + 1, false);
+    std::vector<bool> walked(static_cast<std::size_t>(count) + 1, false);
     std::vector<std::int32_t> trail;
     for (std::int64_t pp = 1; pp <= LastPatient; ++pp) {
         const auto p = static_cast<std::int32_t>(pp);
@@ -137,12 +139,12 @@ void ClaimLines(const HeldChain& held, ChainClaims& claims) {
         if (!PatientEnds(*held.ends, p, ends)) continue;
         for (const bool forward : {true, false}) {
             std::int32_t r = GetField(ends, forward ? chain.startField : chain.endField);
-            while (r >= 1 && r <= lines) {
+            while (r >= 1 && r <= count) {
                 const auto at = static_cast<std::size_t>(r);
                 if (walked[at]) break;
                 walked[at] = true;
                 trail.push_back(r);
-                std::int32_t& first = claims.first[at];
+                std::int32_t& first = lines[at].mark;
                 if (first == 0) {
                     first = p;
                 } else if (first != p) {
@@ -150,7 +152,7 @@ void ClaimLines(const HeldChain& held, ChainClaims& claims) {
                     if (all.empty()) all.push_back(first);
                     if (all.back() != p) all.push_back(p); // patients come in ascending order
                 }
-                r = forward ? held.links.next[at] : held.links.prev[at];
+                r = forward ? lines[at].next : lines[at].prev;
             }
             for (const std::int32_t t : trail) walked[static_cast<std::size_t>(t)] = false;
             trail.clear();
@@ -158,7 +160,7 @@ void ClaimLines(const HeldChain& held, ChainClaims& claims) {
     }
 }
 
-void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings) {
+void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings) {
     for (const auto& [line, patients] : claims.contested) {
         Finding f;
         f.code = "contested-line";
@@ -166,8 +168,8 @@ void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings) {
         f.patients = patients;
         findings.push_back(f);
     }
-    for (std::int32_t r = 1; r <= claims.lines; ++r)
-        if (claims.first[static_cast<std::size_t>(r)] == 0) {
+    for (std::int32_t r = 1; r <= held.links.held; ++r)
+        if (held.links.records[static_cast<std::size_t>(r)].mark == 0) {
             Finding f;
             f.code = "unreachable-line";
             f.severity = "warning";
@@ -176,18 +178,20 @@ void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings) {
         }
 }
 
-std::vector<OrphanChain> OrphanChains(const HeldChain& held, const ChainClaims& claims) {
+std::vector<OrphanChain> OrphanChains(const HeldChain& held) {
+    const std::vector<HeldLinks>& lines = held.links.records;
+    const std::int32_t count = held.links.held;
     std::vector<OrphanChain> found;
-    std::vector<bool> taken(static_cast<std::size_t>(claims.lines) + 1, false);
+    std::vector<bool> taken(static_cast<std::size_t>(count) + 1, false);
     auto free = [&](std::int32_t r) {
-        return r >= 1 && r <= claims.lines && claims.first[static_cast<std::size_t>(r)] == 0 &&
+        return r >= 1 && r <= count && lines[static_cast<std::size_t>(r)].mark == 0 &&
                !taken[static_cast<std::size_t>(r)];
     };
-    for (std::int32_t head = 1; head <= claims.lines; ++head) {
-        if (!free(head) || held.links.prev[static_cast<std::size_t>(head)] != 0) continue;
+    for (std::int32_t head = 1; head <= count; ++head) {
+        if (!free(head) || lines[static_cast<std::size_t>(head)].prev != 0) continue;
         OrphanChain orphan{head, head, 0};
         std::int32_t r = head;
-        for (; free(r); r = held.links.next[static_cast<std::size_t>(r)]) {
+        for (; free(r); r = lines[static_cast<std::size_t>(r)].next) {
             taken[static_cast<std::size_t>(r)] = true;
             orphan.end = r;
             ++orphan.count;

@@ -13,6 +13,9 @@
 #include <vector>
 
 // A chain file's links and the patients' ends, read once for every walk.
+// The test, the claims and the diagnosis each keep their word per line in
+// the links' marks, starting afresh: what one leaves there is good until the
+// next of them runs.
 struct HeldChain {
     const LineChain* chain = nullptr;
     const EndsTable* ends = nullptr;
@@ -22,41 +25,41 @@ struct HeldChain {
 bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held);
 
 // The integrity test over the held links: the report, byte for byte the
-// window's, its findings with the record each is about, and the owner map.
-// `turn`, when given, is told of each patient's turn.
+// window's, its findings with the record each is about, and the owner map
+// (in the marks, and for lines not held, in `farOwners`). `turn`, when
+// given, is told of each patient's turn.
 struct HeldTest {
     std::string report;             // lines ending in CR LF, Windows-1252
     std::vector<Finding> findings;  // the report's, and the records it could not read
     int unreadable = 0;             // records that could not be read (the window's boxes)
-    std::vector<std::int32_t> owners;               // slot of each line held
     std::map<std::uint32_t, std::int32_t> farOwners; // slots of lines read one by one
 };
-void TestHeldChain(const HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test);
+void TestHeldChain(HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test);
 
 // The owner map as the window's test leaves it in its file: a 32-bit slot
 // per line of the counter (lines 2^30 apart share one), each the patient
 // named for the line or 0. WriteOwnerMap is false when `path` cannot be
 // written.
 std::uint32_t OwnerMapSlots(const HeldChain& held);
-std::int32_t OwnerInSlot(const HeldTest& test, std::uint32_t slot);
+std::int32_t OwnerInSlot(const HeldChain& held, const HeldTest& test, std::uint32_t slot);
 bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::string& path);
 
 // Which patients' walks (forward from the start, backward from the end,
 // each up to a loop, a link out of the file or an unreadable record) reach
-// each line.
+// each line held: the first claimant in its mark (0 = none), and every
+// claimant of the lines claimed twice.
 struct ChainClaims {
-    std::int32_t lines = 0;                 // lines examined: 1..lines
-    std::vector<std::int32_t> first;        // first claimant of each line; 0 = none
     std::map<std::int32_t, std::vector<std::int32_t>> contested; // line -> every claimant, ascending
 };
-void ClaimLines(const HeldChain& held, ChainClaims& claims);
-// "contested-line" for each line claimed twice, "unreachable-line" for each
-// line claimed by nobody.
-void ClaimFindings(const ChainClaims& claims, std::vector<Finding>& findings);
+void ClaimLines(HeldChain& held, ChainClaims& claims);
+// After ClaimLines: "contested-line" for each line claimed twice,
+// "unreachable-line" for each line claimed by nobody.
+void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings);
 
-// Chains among the lines nobody reaches: a line whose previous link is 0,
-// followed forward through unreached lines to a next link of 0.
+// After ClaimLines, the chains among the lines nobody reaches: a line whose
+// previous link is 0, followed forward through unreached lines to a next
+// link of 0.
 struct OrphanChain {
     std::int32_t start = 0, end = 0, count = 0;
 };
-std::vector<OrphanChain> OrphanChains(const HeldChain& held, const ChainClaims& claims);
+std::vector<OrphanChain> OrphanChains(const HeldChain& held);

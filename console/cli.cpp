@@ -231,12 +231,10 @@ bool OutputIsSafe(const std::string& path) {
 int Refuse(const char* format, ...) {
     ConsoleProgressEnd();
     std::fputs("chkort-cli: ", stderr);
-    const std::string utf8 = Cp1252ToUtf8(format, TextKeepControls);
     va_list args;
     va_start(args, format);
-    std::vfprintf(stderr, utf8.c_str(), args);
+    ConsoleSayList(stderr, format, args);
     va_end(args);
-    std::fflush(stderr);
     return ExitCannotRun;
 }
 

@@ -63,7 +63,7 @@ int RunTest(const CliOptions& o) {
     if (o.json) {
         ChainClaims claims;
         ClaimLines(held, claims);
-        ClaimFindings(claims, test.findings);
+        ClaimFindings(held, claims, test.findings);
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"test\",\n"
                     "  \"file\": \"%s\",\n  \"directory\": %s,\n  \"patients\": %ld,\n  \"lines\": %ld,\n"
                     "  \"report\": %s,\n  \"map\": %s,\n  \"report_lines\": %lld,\n  \"status\": \"%s\",\n"

@@ -10,8 +10,10 @@ namespace {
 // of one diagnosis; each walk clears its own before the next begins.
 using WalkMarks = std::vector<bool>;
 
-void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, bool forward,
-               const std::vector<std::int32_t>& keptBy, WalkMarks& marks, ChainWalk& out) {
+// A line's mark names the lower patient whose repaired chain keeps it.
+void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, bool forward, WalkMarks& marks,
+               ChainWalk& out) {
+    const std::vector<HeldLinks>& lines = held.links.records;
     const std::int32_t counter = *held.chain->counter;
     const std::int32_t present = held.links.held;
     out = ChainWalk{};
@@ -44,29 +46,30 @@ void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, b
             out.stop = StopLoop;
             break;
         }
-        if (keptBy[at] != 0 && keptBy[at] != patient) {
+        const std::int32_t keptBy = lines[at].mark;
+        if (keptBy != 0 && keptBy != patient) {
             out.stop = StopForeign;
-            out.owner = keptBy[at];
+            out.owner = keptBy;
             break;
         }
         marks[at] = true;
         out.lines.push_back(r);
-        r = forward ? held.links.next[at] : held.links.prev[at];
+        r = forward ? lines[at].next : lines[at].prev;
     }
     for (const std::int32_t line : out.lines) marks[static_cast<std::size_t>(line)] = false;
 }
 
 bool Whole(const ChainWalk& w) { return w.stop == StopEnd && !w.lines.empty(); }
 
-ChainDiagnosis Diagnose(const HeldChain& held, std::int32_t patient, const std::vector<std::int32_t>& keptBy,
-                        const std::vector<OrphanChain>& orphans, WalkMarks& marks) {
+ChainDiagnosis Diagnose(const HeldChain& held, std::int32_t patient, const std::vector<OrphanChain>& orphans,
+                        WalkMarks& marks) {
     ChainDiagnosis d;
     FirstrecRecord ends;
     if (!PatientEnds(*held.ends, patient, ends)) return d; // nothing can be said; the caller reports it
     d.start = GetField(ends, held.chain->startField);
     d.end = GetField(ends, held.chain->endField);
-    WalkLines(held, patient, d.start, true, keptBy, marks, d.forward);
-    WalkLines(held, patient, d.end, false, keptBy, marks, d.backward);
+    WalkLines(held, patient, d.start, true, marks, d.forward);
+    WalkLines(held, patient, d.end, false, marks, d.backward);
     ChooseRepair(d, orphans);
     return d;
 }
@@ -126,17 +129,17 @@ void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans) {
     d.newEnd = d.kept.back();
 }
 
-std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const HeldChain& held, const std::vector<std::int32_t>& wanted,
+std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std::vector<std::int32_t>& wanted,
                                                       bool everyUnsound, const std::vector<OrphanChain>& orphans) {
     std::map<std::int32_t, ChainDiagnosis> found;
     std::vector<std::int32_t> sorted(wanted);
     std::sort(sorted.begin(), sorted.end());
     const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
-    std::vector<std::int32_t> keptBy(static_cast<std::size_t>(held.links.held) + 1, 0);
-    WalkMarks marks(keptBy.size(), false);
+    ClearMarks(held.links);
+    WalkMarks marks(held.links.records.size(), false);
     for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
-        ChainDiagnosis d = Diagnose(held, p, keptBy, orphans, marks);
-        for (const std::int32_t r : d.kept) keptBy[static_cast<std::size_t>(r)] = p;
+        ChainDiagnosis d = Diagnose(held, p, orphans, marks);
+        for (const std::int32_t r : d.kept) held.links.records[static_cast<std::size_t>(r)].mark = p;
         if ((everyUnsound && !d.sound) || std::binary_search(sorted.begin(), sorted.end(), p))
             found.emplace(p, std::move(d));
     }
@@ -183,7 +186,7 @@ ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, const LinkTable& chart,
         }
         seen[static_cast<std::size_t>(r)] = true;
         d.walk.lines.push_back(r);
-        r = chart.next[static_cast<std::size_t>(r)];
+        r = chart.records[static_cast<std::size_t>(r)].next;
     }
     d.sound = d.walk.stop == StopEnd;
     if (!d.sound) {

@@ -55,7 +55,7 @@ void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans);
 // as the integrity test reports a crossing under the higher number. Returns
 // the diagnoses of the patients wanted, and with `everyUnsound` of every
 // patient whose chain is not sound.
-std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(const HeldChain& held, const std::vector<std::int32_t>& wanted,
+std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std::vector<std::int32_t>& wanted,
                                                       bool everyUnsound, const std::vector<OrphanChain>& orphans);
 
 // The dental chart, a forward chain only.

@@ -353,9 +353,7 @@ int RunDiagnose(const CliOptions& o) {
             c.findings = std::move(test.findings);
         }
         ClaimLines(c.held, c.claims);
-        c.orphans = OrphanChains(c.held, c.claims);
-        // Of the claims, the explanations need only the contested lines.
-        std::vector<std::int32_t>().swap(c.claims.first);
+        c.orphans = OrphanChains(c.held);
         if (o.allPatients)
             for (const Finding& f : c.findings)
                 if (f.patient) patients.insert(f.patient);

@@ -39,15 +39,13 @@ std::int32_t ReadInBlocks(const RecordFile& file, std::int32_t want, Take take) 
 
 bool LoadLinks(const RecordFile& file, std::int32_t counter, std::size_t prevField, std::size_t nextField,
                bool hasPrev, LinkTable& table) {
-    table = LinkTable{&file, prevField, nextField, hasPrev, 0, {}, {}};
+    table = LinkTable{&file, prevField, nextField, hasPrev, 0, {}};
     if (*file.handle == 0) return false;
     const std::int32_t want = Holdable(file, counter);
-    table.next.resize(static_cast<std::size_t>(want) + 1);
-    if (hasPrev) table.prev.resize(table.next.size());
+    table.records.resize(static_cast<std::size_t>(want) + 1);
     table.held = ReadInBlocks(file, want, [&](std::int32_t r, const std::uint8_t* record) {
-        const auto at = static_cast<std::size_t>(r);
-        table.next[at] = LoadI32(record + nextField);
-        if (hasPrev) table.prev[at] = LoadI32(record + prevField);
+        table.records[static_cast<std::size_t>(r)] =
+            HeldLinks{hasPrev ? LoadI32(record + prevField) : 0, LoadI32(record + nextField), 0};
     });
     return true;
 }
@@ -62,11 +60,15 @@ bool LoadChartLinks(LinkTable& table) {
     return LoadLinks(FschemaFile, LastChartEntry, 0, ChartField::NextEntry, false, table);
 }
 
+void ClearMarks(LinkTable& table) {
+    for (HeldLinks& links : table.records) links.mark = 0;
+}
+
 bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next) {
     if (number >= 1 && number <= table.held) {
-        const auto at = static_cast<std::size_t>(number);
-        prev = table.hasPrev ? table.prev[at] : 0;
-        next = table.next[at];
+        const HeldLinks& links = table.records[static_cast<std::size_t>(number)];
+        prev = links.prev;
+        next = links.next;
         return true;
     }
     ChainLine record;

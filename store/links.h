@@ -16,19 +16,28 @@
 #include <cstdint>
 #include <vector>
 
-// One 32-bit link field (two for the line chains) of every record held.
+// A record's links (prev is 0 for the chart, which links forward only), and
+// a word kept for it by the walks in progress: an owner, a claimant. They
+// lie side by side so that a step of a walk touches one place in memory.
+struct HeldLinks {
+    std::int32_t prev, next, mark;
+};
+
 struct LinkTable {
     const RecordFile* file = nullptr;
     std::size_t prevField = 0, nextField = 0;
     bool hasPrev = false;
-    std::int32_t held = 0;                // records 1..held are in memory
-    std::vector<std::int32_t> prev, next; // by record number; prev only for line chains
+    std::int32_t held = 0;          // records 1..held are in memory
+    std::vector<HeldLinks> records; // by record number; marks start at 0
 };
 
 // Records 1..min(counter, what the file holds whole). False when the file is
 // not open.
 bool LoadChainLinks(const LineChain& chain, LinkTable& table);
 bool LoadChartLinks(LinkTable& table);
+
+// Every mark back to 0.
+void ClearMarks(LinkTable& table);
 
 // The links of record `number`; false when it cannot be read whole.
 bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next);

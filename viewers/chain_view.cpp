@@ -61,10 +61,7 @@ void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {
 
     if (CurrentLine == 0) {
         FirstrecRecord ends;
-        if (!ReadFirstrec(ends)) {
-            EndViewAfterFailure();
-            return;
-        }
+        if (!ReadOrEndView(ReadFirstrec(ends))) return;
         const std::int32_t start = GetField(ends, view.chain.startField);
         const std::int32_t end = GetField(ends, view.chain.endField);
         CurrentLine = forward ? start : end;
@@ -78,10 +75,7 @@ void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {
         if (printing && !PrintedWalkGoesOn(printed, CurrentLine)) return;
         ++LineOrdinal;
         ChainLine line;
-        if (!ReadChainLine(view.chain, CurrentLine, line)) {
-            EndViewAfterFailure();
-            return;
-        }
+        if (!ReadOrEndView(ReadChainLine(view.chain, CurrentLine, line))) return;
         char text[ScreenLineCapacity];
         view.format(line, text, sizeof text);
         if (view.colour) view.colour(surface, line);

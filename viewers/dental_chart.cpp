@@ -31,10 +31,7 @@ void PaintDentalChart(SurfaceRef surface, int printing) {
 
     if (CurrentLine == 0) {
         FirstrecRecord ends;
-        if (!ReadFirstrec(ends)) {
-            EndViewAfterFailure();
-            return;
-        }
+        if (!ReadOrEndView(ReadFirstrec(ends))) return;
         const std::int32_t start = GetField(ends, FirstrecField::ChartStart);
         CurrentLine = start;
         char header[96];
@@ -49,10 +46,7 @@ void PaintDentalChart(SurfaceRef surface, int printing) {
         if (CurrentLine > LastChartEntry) return;
         if (printing && !PrintedWalkGoesOn(printed, CurrentLine)) return;
         ChartEntry entry;
-        if (!ReadChartEntry(CurrentLine, entry)) {
-            EndViewAfterFailure();
-            return;
-        }
+        if (!ReadOrEndView(ReadChartEntry(CurrentLine, entry))) return;
         char text[ScreenLineCapacity];
         const int n = FormatChartEntry(entry, CurrentLine, text, sizeof text);
         DrawTextAt(surface, 20, y, text, n);

@@ -39,7 +39,10 @@ bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next) {
     return true;
 }
 
-void EndViewAfterFailure() { ViewReady = 0; }
+bool ReadOrEndView(bool read) {
+    if (!read) ViewReady = 0;
+    return read;
+}
 
 void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length) {
     SetTextColour(surface, MakeColour(255, 0, 0));

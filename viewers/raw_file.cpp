@@ -18,11 +18,11 @@ void PaintRawFile(SurfaceRef surface) {
         char text[ScreenLineCapacity];
         if (clinique) {
             ClinicalLine line;
-            if (!ReadCliniqueLine(CurrentLine, line)) break;
+            if (!ReadOrEndView(ReadCliniqueLine(CurrentLine, line))) return;
             FormatClinicalLine(line, text, sizeof text);
         } else {
             QuoteLine line;
-            if (!ReadEstimeLine(CurrentLine, line)) break;
+            if (!ReadOrEndView(ReadEstimeLine(CurrentLine, line))) return;
             FormatQuoteLine(text, sizeof text, line);
         }
         DrawTextAt(surface, 0, y, text, static_cast<int>(std::strlen(text)));
@@ -31,5 +31,4 @@ void PaintRawFile(SurfaceRef surface) {
         ++CurrentLine;
         if (y > page.limit || CurrentLine > bound) return;
     }
-    EndViewAfterFailure();
 }

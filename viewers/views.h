@@ -62,7 +62,8 @@ PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter);
 // Counts line `next` (1..counter) as printed; false when it must be a repeat.
 bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next);
 
-// After a record could not be read, the view ends: later paints draw nothing
-// until a new command, so that the repaint which closing the error box itself
-// causes cannot bring the same box back again and again.
-void EndViewAfterFailure();
+// Returns whether a record was read. When it could not be, the view ends:
+// later paints draw nothing until a new command, so that the repaint which
+// closing the error box itself causes cannot bring the same box back again
+// and again.
+bool ReadOrEndView(bool read);

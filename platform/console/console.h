@@ -10,6 +10,7 @@
 
 #include "platform/platform.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -68,3 +69,4 @@ std::string NativeToUtf8(std::string_view text);
 // Writes a message whose format is a Windows-1252 literal (as every literal
 // of the program is) and whose %s arguments are UTF-8 already.
 void ConsoleSay(std::FILE* stream, const char* format, ...);
+void ConsoleSayList(std::FILE* stream, const char* format, va_list args);

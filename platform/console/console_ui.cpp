@@ -81,14 +81,18 @@ void ConsoleProgressEnd() {
     barLabel.clear();
 }
 
-void ConsoleSay(std::FILE* stream, const char* format, ...) {
+void ConsoleSayList(std::FILE* stream, const char* format, va_list args) {
     WipeBar();
     const std::string utf8 = Cp1252ToUtf8(format, TextKeepControls);
+    std::vfprintf(stream, utf8.c_str(), args);
+    std::fflush(stream);
+}
+
+void ConsoleSay(std::FILE* stream, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    std::vfprintf(stream, utf8.c_str(), args);
+    ConsoleSayList(stream, format, args);
     va_end(args);
-    std::fflush(stream);
 }
 
 // ---------------------------------------------------------------- the seam

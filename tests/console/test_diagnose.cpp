@@ -58,7 +58,7 @@ protected:
         HoldChain(clinical ? ClinicalChain : QuoteChain, ends, held);
         ChainClaims claims;
         ClaimLines(held, claims);
-        return DiagnoseChains(held, {patient}, false, OrphanChains(held, claims)).at(patient);
+        return DiagnoseChains(held, {patient}, false, OrphanChains(held)).at(patient);
     }
     ChartDiagnosis DiagnoseChart(std::int32_t patient) {
         EndsTable ends;

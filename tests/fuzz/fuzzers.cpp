@@ -265,13 +265,13 @@ void FuzzConsole(Input& in) {
         TestHeldChain(h, nullptr, test);
         std::string map;
         for (std::uint32_t slot = 0; slot < OwnerMapSlots(h); ++slot)
-            for (int i = 0; i < 32; i += 8) map += static_cast<char>(static_cast<std::uint32_t>(OwnerInSlot(test, slot)) >> i);
+            for (int i = 0; i < 32; i += 8) map += static_cast<char>(static_cast<std::uint32_t>(OwnerInSlot(h, test, slot)) >> i);
         Check(test.report == Read("M:\\tmp\\erreurfiche.txt") && map == Read("M:\\tmp\\testfich.txt"),
               "the console's test gives the window's report and owner map byte for byte");
         ChainClaims claims;
         ClaimLines(h, claims);
-        ClaimFindings(claims, test.findings);
-        DiagnoseChains(h, {}, true, orphans[chain == &QuoteChain] = OrphanChains(h, claims));
+        ClaimFindings(h, claims, test.findings);
+        DiagnoseChains(h, {}, true, orphans[chain == &QuoteChain] = OrphanChains(h));
     }
     for (std::int32_t p = 1; p <= LastPatient && p <= 8; ++p) DiagnoseChart(ends, chart, p);
     CheckNoDataFileWritten();
