@@ -125,7 +125,7 @@ bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::strin
 
 void ClaimLines(HeldChain& held, ChainClaims& claims) {
     const LineChain& chain = *held.chain;
-    std::vector<HeldLinks>& lines = held.links.records;
+    auto& lines = held.links.records;
     const std::int32_t count = held.links.held;
     ClearMarks(held.links);
     claims.contested.clear();
@@ -179,7 +179,7 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
 }
 
 std::vector<OrphanChain> OrphanChains(const HeldChain& held) {
-    const std::vector<HeldLinks>& lines = held.links.records;
+    const auto& lines = held.links.records;
     const std::int32_t count = held.links.held;
     std::vector<OrphanChain> found;
     std::vector<bool> taken(static_cast<std::size_t>(count) + 1, false);

@@ -13,7 +13,7 @@ using WalkMarks = std::vector<bool>;
 // A line's mark names the lower patient whose repaired chain keeps it.
 void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, bool forward, WalkMarks& marks,
                ChainWalk& out) {
-    const std::vector<HeldLinks>& lines = held.links.records;
+    const auto& lines = held.links.records;
     const std::int32_t counter = *held.chain->counter;
     const std::int32_t present = held.links.held;
     out = ChainWalk{};

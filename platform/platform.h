@@ -60,6 +60,12 @@ std::uint32_t FileSizeLow(FileHandle file);
 // separator. Returns false (with an empty buffer) when it does not fit.
 bool WorkingDirectory(char* buffer, std::size_t capacity);
 
+// Zeroed memory for a table of a whole file's links, walked at random: where
+// the system can, in large pages, so that a walk does not also miss the
+// address translation at every step. Null when there is not enough memory.
+void* TableAlloc(std::size_t bytes);
+void TableFree(void* table, std::size_t bytes);
+
 // ---------------------------------------------------------------- message boxes
 
 // Style bits, same values as the Win32 MB_ constants.

@@ -14,6 +14,7 @@
 #include "store/recordio.h"
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 // A record's links (prev is 0 for the chart, which links forward only), and
@@ -23,12 +24,29 @@ struct HeldLinks {
     std::int32_t prev, next, mark;
 };
 
+// Tables of a whole file's links live in memory of their own (see
+// TableAlloc).
+template <typename T>
+struct TableAllocator {
+    using value_type = T;
+    TableAllocator() = default;
+    template <typename U>
+    TableAllocator(const TableAllocator<U>&) {}
+    T* allocate(std::size_t n) {
+        void* table = TableAlloc(n * sizeof(T));
+        if (table == nullptr) throw std::bad_alloc();
+        return static_cast<T*>(table);
+    }
+    void deallocate(T* table, std::size_t n) { TableFree(table, n * sizeof(T)); }
+    bool operator==(const TableAllocator&) const { return true; }
+};
+
 struct LinkTable {
     const RecordFile* file = nullptr;
     std::size_t prevField = 0, nextField = 0;
     bool hasPrev = false;
-    std::int32_t held = 0;          // records 1..held are in memory
-    std::vector<HeldLinks> records; // by record number; marks start at 0
+    std::int32_t held = 0; // records 1..held are in memory
+    std::vector<HeldLinks, TableAllocator<HeldLinks>> records; // by record number; marks start at 0
 };
 
 // Records 1..min(counter, what the file holds whole). False when the file is

@@ -3,6 +3,7 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <set>
@@ -116,3 +117,7 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     std::memcpy(buffer, here, sizeof here);
     return true;
 }
+
+void* TableAlloc(std::size_t bytes) { return std::calloc(1, bytes); }
+
+void TableFree(void* table, std::size_t) { std::free(table); }

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -100,4 +101,17 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     std::size_t n = std::strlen(buffer);
     if (n > 1 && buffer[n - 1] == '/') buffer[n - 1] = '\0';
     return true;
+}
+
+void* TableAlloc(std::size_t bytes) {
+    void* table = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (table == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+    madvise(table, bytes, MADV_HUGEPAGE); // a hint: without it the table still works
+#endif
+    return table;
+}
+
+void TableFree(void* table, std::size_t bytes) {
+    if (table != nullptr) munmap(table, bytes);
 }

@@ -74,3 +74,11 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     if (n > 0 && buffer[n - 1] == '\\') buffer[n - 1] = '\0';
     return true;
 }
+
+// Large pages need a privilege that a technician's account does not have:
+// committed pages are what there is.
+void* TableAlloc(std::size_t bytes) { return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE); }
+
+void TableFree(void* table, std::size_t) {
+    if (table != nullptr) VirtualFree(table, 0, MEM_RELEASE);
+}
