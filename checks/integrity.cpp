@@ -1,10 +1,11 @@
 // The file integrity test: every patient's chain of clinical or quote lines
 // walked both ways, each finding a line of the report.
 //
-// Which patient a line belongs to is known only from the walks, so the test
-// keeps a map of owners, one 32-bit slot per line. The window keeps it in a
-// file rather than in memory: its memory use does not grow with the
-// practice.
+// First the analysis, over any source of records (integrity.h); then the
+// window's source. Which patient a line belongs to is known only from the
+// walks, so the test keeps a map of owners, one 32-bit slot per line; the
+// window keeps it in a file rather than in memory, so that its memory use
+// does not grow with the practice.
 #include "checks/checks.h"
 #include "checks/integrity.h"
 #include "store/state.h"
