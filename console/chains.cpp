@@ -27,10 +27,14 @@ struct HeldRun {
     HeldChain& held;
     HeldTest& test;
     void (*turn)(std::int32_t patient);
+    ReadAhead ahead;
+    std::int32_t patient; // whose turn it is
 };
 
 void HeldTurn(void* context, std::int32_t p) {
-    if (const auto turn = static_cast<HeldRun*>(context)->turn) turn(p);
+    HeldRun& run = *static_cast<HeldRun*>(context);
+    run.patient = p;
+    if (run.turn) run.turn(p);
 }
 
 bool HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
@@ -38,7 +42,9 @@ bool HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
 }
 
 bool HeldLinksOf(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
-    return RecordLinks(static_cast<HeldRun*>(context)->held.links, r, prev, next);
+    HeldRun& run = *static_cast<HeldRun*>(context);
+    ScoutAhead(run.ahead, run.held, run.patient);
+    return RecordLinks(run.held.links, r, prev, next);
 }
 
 // The window's map has one slot per line at 4 x (line - 1), in 32-bit
@@ -80,6 +86,28 @@ void HeldFound(void* context, const ChainFinding& found) {
 
 } // namespace
 
+void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
+    const auto& lines = held.links.records;
+    const std::int32_t count = held.links.held;
+    if (ahead.patient <= patient) ahead.patient = patient + 1;
+    // Scouts set out in bursts, when half the lead is used up: then they all
+    // walk at once, and their misses overlap.
+    if (ahead.patient <= patient + ReadAhead::Lead / 2) ahead.refilling = true;
+    if (ahead.patient > patient + ReadAhead::Lead) ahead.refilling = false;
+    for (int i = 0; i < ReadAhead::Scouts; ++i) {
+        std::int32_t& r = ahead.line[i];
+        if (r >= 1 && r <= count && ahead.steps[i] < ReadAhead::MostSteps) {
+            r = lines[static_cast<std::size_t>(r)].next;
+            ++ahead.steps[i];
+            continue;
+        }
+        if (!ahead.refilling || ahead.patient > LastPatient) continue;
+        FirstrecRecord ends;
+        r = PatientEnds(*held.ends, ahead.patient++, ends) ? GetField(ends, held.chain->startField) : 0;
+        ahead.steps[i] = 0;
+    }
+}
+
 bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held) {
     held.chain = &chain;
     held.ends = &ends;
@@ -89,7 +117,7 @@ bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held) {
 void TestHeldChain(HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test) {
     test = HeldTest{};
     ClearMarks(held.links);
-    HeldRun run{held, test, turn};
+    HeldRun run{held, test, turn, {}, 0};
     const ChainSource source{&run, HeldTurn, HeldEnds, HeldLinksOf, HeldClaim, HeldFound};
     CheckChainFile(*held.chain, source);
 }
@@ -133,6 +161,7 @@ void ClaimLines(HeldChain& held, ChainClaims& claims) {
     // them has looped.
     std::vector<bool> walked(static_cast<std::size_t>(count) + 1, false);
     std::vector<std::int32_t> trail;
+    ReadAhead ahead;
     for (std::int64_t pp = 1; pp <= LastPatient; ++pp) {
         const auto p = static_cast<std::int32_t>(pp);
         FirstrecRecord ends;
@@ -141,6 +170,7 @@ void ClaimLines(HeldChain& held, ChainClaims& claims) {
             std::int32_t r = GetField(ends, forward ? chain.startField : chain.endField);
             while (r >= 1 && r <= count) {
                 const auto at = static_cast<std::size_t>(r);
+                ScoutAhead(ahead, held, p);
                 if (walked[at]) break;
                 walked[at] = true;
                 trail.push_back(r);

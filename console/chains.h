@@ -24,6 +24,23 @@ struct HeldChain {
 // False when the chain's file is not open.
 bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held);
 
+// Read-ahead for walks in memory. Each step of a walk waits for its line to
+// come from memory; a few scouts walk the forward chains of the patients to
+// come, one step each whenever the walk takes one, so that their lines are
+// in the cache when the walk reaches them. The scouts' loads do not wait on
+// one another: several are under way at once instead of one.
+struct ReadAhead {
+    static constexpr int Scouts = 8;
+    static constexpr std::int32_t Lead = 128;      // patients ahead, at most
+    static constexpr std::int32_t MostSteps = 512; // a looping chain ends here
+    std::int32_t line[Scouts] = {};
+    std::int32_t steps[Scouts] = {};
+    std::int32_t patient = 0; // the next patient to scout
+    bool refilling = false;
+};
+// One step of each scout while `patient` is walked.
+void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient);
+
 // The integrity test over the held links: the report, byte for byte the
 // window's, its findings with the record each is about, and the owner map
 // (in the marks, and for lines not held, in `farOwners`). `turn`, when

@@ -7,8 +7,12 @@
 namespace {
 
 // The lines of the walk in progress, one bit a line, shared by every walk
-// of one diagnosis; each walk clears its own before the next begins.
-using WalkMarks = std::vector<bool>;
+// of one diagnosis; each walk clears its own before the next begins. And
+// the read-ahead of the patients to come.
+struct WalkMarks {
+    std::vector<bool> walked;
+    ReadAhead ahead;
+};
 
 // A line's mark names the lower patient whose repaired chain keeps it.
 void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, bool forward, WalkMarks& marks,
@@ -42,7 +46,8 @@ void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, b
             break;
         }
         const auto at = static_cast<std::size_t>(r);
-        if (marks[at]) {
+        ScoutAhead(marks.ahead, held, patient);
+        if (marks.walked[at]) {
             out.stop = StopLoop;
             break;
         }
@@ -52,11 +57,11 @@ void WalkLines(const HeldChain& held, std::int32_t patient, std::int32_t from, b
             out.owner = keptBy;
             break;
         }
-        marks[at] = true;
+        marks.walked[at] = true;
         out.lines.push_back(r);
         r = forward ? lines[at].next : lines[at].prev;
     }
-    for (const std::int32_t line : out.lines) marks[static_cast<std::size_t>(line)] = false;
+    for (const std::int32_t line : out.lines) marks.walked[static_cast<std::size_t>(line)] = false;
 }
 
 bool Whole(const ChainWalk& w) { return w.stop == StopEnd && !w.lines.empty(); }
@@ -136,7 +141,7 @@ std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std
     std::sort(sorted.begin(), sorted.end());
     const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
     ClearMarks(held.links);
-    WalkMarks marks(held.links.records.size(), false);
+    WalkMarks marks{std::vector<bool>(held.links.records.size(), false), {}};
     for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
         ChainDiagnosis d = Diagnose(held, p, orphans, marks);
         for (const std::int32_t r : d.kept) held.links.records[static_cast<std::size_t>(r)].mark = p;
