@@ -336,16 +336,18 @@ int RunDiagnose(const CliOptions& o) {
     LoadChartLinks(chart);
     struct PerChain {
         const ChainWords* words;
+        const LineChain* chain;
         HeldChain held;
         std::vector<Finding> findings;
         ChainClaims claims;
         std::vector<OrphanChain> orphans;
         std::map<std::int32_t, ChainDiagnosis> diagnoses;
     };
-    PerChain chains[2] = {{&ClinicalWords, {}, {}, {}, {}, {}}, {&QuoteWords, {}, {}, {}, {}, {}}};
+    PerChain chains[2] = {{&ClinicalWords, &ClinicalChain, {}, {}, {}, {}, {}},
+                          {&QuoteWords, &QuoteChain, {}, {}, {}, {}, {}}};
     std::set<std::int32_t> patients(o.patients.begin(), o.patients.end());
     for (PerChain& c : chains) {
-        HoldChain(&c == chains ? ClinicalChain : QuoteChain, ends, c.held);
+        HoldChain(*c.chain, ends, c.held);
         {
             HeldTest test;
             TestHeldChain(c.held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
@@ -388,7 +390,7 @@ int RunDiagnose(const CliOptions& o) {
             std::vector<Finding> mine;
             for (const Finding& f : c.findings)
                 if (f.patient == p) mine.push_back(f);
-            reports.push_back(ExplainChain(*c.words, *c.held.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
+            reports.push_back(ExplainChain(*c.words, *c.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
         }
         reports.push_back(ExplainChart(p, DiagnoseChart(ends, chart, p)));
         const char* titles[] = {"fiche clinique", "devis", "schéma dentaire"};

@@ -1,11 +1,9 @@
 // The message-box and drawing half of the seam for a console program.
 //
 // A box becomes one line on stderr. Drawn texts are kept, in drawing order,
-// for the command to print once the core is done; a command that expects a
-// great many of them (the integrity test's progress lines) hands them to a
-// sink of its own instead. There is no page: the window's client area and a
-// printer's page are both taller than any walk, so a view drawn "on paper"
-// comes out whole, in one piece.
+// for the command to print once the core is done. There is no page: the
+// window's client area and a printer's page are both taller than any walk,
+// so a view drawn "on paper" comes out whole, in one piece.
 #pragma once
 
 #include "platform/platform.h"
@@ -30,10 +28,6 @@ struct ConsoleBox {
 const std::vector<ConsoleText>& ConsoleTexts();
 const std::vector<ConsoleBox>& ConsoleBoxes();
 void ConsoleForget();
-
-// Every later text goes to `sink` instead of being kept; null keeps them again.
-using ConsoleTextSink = void (*)(void* context, int x, int y, const char* bytes, int length);
-void ConsoleSetTextSink(ConsoleTextSink sink, void* context);
 
 // Box lines begin with `prefix` (the program's name). While muted, boxes are
 // still kept but print nothing: for opens whose failure the caller explains.

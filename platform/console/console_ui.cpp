@@ -16,8 +16,6 @@ namespace {
 
 std::vector<ConsoleText> texts;
 std::vector<ConsoleBox> boxes;
-ConsoleTextSink textSink = nullptr;
-void* sinkContext = nullptr;
 std::string boxPrefix;
 bool boxesMuted = false;
 Colour colour = 0;
@@ -49,11 +47,6 @@ const std::vector<ConsoleBox>& ConsoleBoxes() { return boxes; }
 void ConsoleForget() {
     texts.clear();
     boxes.clear();
-}
-
-void ConsoleSetTextSink(ConsoleTextSink sink, void* context) {
-    textSink = sink;
-    sinkContext = context;
 }
 
 void ConsoleSetBoxPrefix(const char* prefix) { boxPrefix = prefix ? prefix : ""; }
@@ -113,10 +106,6 @@ int ShowMessageBox(WindowRef, const char* text, const char* caption, unsigned) {
 
 void DrawTextAt(SurfaceRef, int x, int y, const char* bytes, int length) {
     if (length < 0) length = 0;
-    if (textSink) {
-        textSink(sinkContext, x, y, bytes, length);
-        return;
-    }
     texts.push_back(ConsoleText{x, y, colour, std::string(bytes, static_cast<std::size_t>(length))});
 }
 
