@@ -89,11 +89,12 @@ void HeldFound(void* context, const ChainFinding& found) {
 void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
     const auto& lines = held.links.records;
     const std::int32_t count = held.links.held;
-    if (ahead.patient <= patient) ahead.patient = patient + 1;
+    const std::int64_t current = patient; // a patient near the top of int32 still has a next
+    if (ahead.patient <= current) ahead.patient = current + 1;
     // Scouts set out in bursts, when half the lead is used up: then they all
     // walk at once, and their misses overlap.
-    if (ahead.patient <= patient + ReadAhead::Lead / 2) ahead.refilling = true;
-    if (ahead.patient > patient + ReadAhead::Lead) ahead.refilling = false;
+    if (ahead.patient <= current + ReadAhead::Lead / 2) ahead.refilling = true;
+    if (ahead.patient > current + ReadAhead::Lead) ahead.refilling = false;
     for (int i = 0; i < ReadAhead::Scouts; ++i) {
         std::int32_t& r = ahead.line[i];
         if (r >= 1 && r <= count && ahead.steps[i] < ReadAhead::MostSteps) {
@@ -103,7 +104,8 @@ void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
         }
         if (!ahead.refilling || ahead.patient > LastPatient) continue;
         FirstrecRecord ends;
-        r = PatientEnds(*held.ends, ahead.patient++, ends) ? GetField(ends, held.chain->startField) : 0;
+        const auto next = static_cast<std::int32_t>(ahead.patient++);
+        r = PatientEnds(*held.ends, next, ends) ? GetField(ends, held.chain->startField) : 0;
         ahead.steps[i] = 0;
     }
 }

@@ -35,7 +35,7 @@ struct ReadAhead {
     static constexpr std::int32_t MostSteps = 512; // a looping chain ends here
     std::int32_t line[Scouts] = {};
     std::int32_t steps[Scouts] = {};
-    std::int32_t patient = 0; // the next patient to scout
+    std::int64_t patient = 0; // the next patient to scout
     bool refilling = false;
 };
 // One step of each scout while `patient` is walked.
