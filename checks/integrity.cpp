@@ -38,6 +38,7 @@ const FindingForm Forms[ChainFindingKinds] = {
     {"Erreur lignes différentes début-fin -> N° patient = %8ld", false, false},
     {nullptr, false, false},
     {nullptr, false, false},
+    {nullptr, false, false},
 };
 
 struct Check {
@@ -91,12 +92,7 @@ WalkEnd Walk(const Check& check, std::int32_t p, std::int32_t from, bool forward
     return WalkEnded;
 }
 
-void CheckPatient(const Check& check, std::int32_t p) {
-    FirstrecRecord ends;
-    if (!check.source.ends(check.source.context, p, ends)) {
-        Found(check, FindingUnreadableEnds, p);
-        return;
-    }
+void CheckPatient(const Check& check, std::int32_t p, const FirstrecRecord& ends) {
     const std::int32_t n = check.count;
     std::int32_t forwardCount = 0, backwardCount = 0, stop = 0, last = 0;
 
@@ -133,9 +129,17 @@ int ChainFindingText(const ChainFinding& finding, char* text, std::size_t capaci
 
 void CheckChainFile(const LineChain& chain, const ChainSource& source) {
     const Check check{chain, source, *chain.counter};
-    for (std::int64_t p = 1; p <= LastPatient; ++p) {
-        source.turn(source.context, static_cast<std::int32_t>(p));
-        CheckPatient(check, static_cast<std::int32_t>(p));
+    for (std::int64_t pp = 1; pp <= LastPatient; ++pp) {
+        const auto p = static_cast<std::int32_t>(pp);
+        source.turn(source.context, p);
+        FirstrecRecord ends;
+        const EndsRead read = source.ends(source.context, p, ends);
+        if (read == EndsBeyondFile) {
+            Found(check, FindingEndsBeyondFile, p, 0, LastPatient);
+            break;
+        }
+        if (read == EndsNotWhole) Found(check, FindingUnreadableEnds, p);
+        else CheckPatient(check, p, ends);
     }
 }
 
@@ -166,7 +170,10 @@ void WindowTurn(void* context, std::int32_t p) {
     DrawProgress(static_cast<WindowTest*>(context)->surface, 40, p, LastPatient);
 }
 
-bool WindowEnds(void*, std::int32_t, FirstrecRecord& record) { return ReadFirstrec(record); }
+EndsRead WindowEnds(void*, std::int32_t p, FirstrecRecord& record) {
+    if (ReadFirstrec(record)) return EndsWhole;
+    return RecordBeyondFile(FirstrecFile, p) ? EndsBeyondFile : EndsNotWhole;
+}
 
 bool WindowLinks(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
     const LineChain& chain = static_cast<WindowTest*>(context)->chain;

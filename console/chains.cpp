@@ -20,7 +20,7 @@ const FindingWords Words[ChainFindingKinds] = {
     {"runaway-chain", "visits", nullptr},     {"next-out-of-range", "link", nullptr},
     {"end-out-of-range", "value", nullptr},   {"prev-out-of-range", "link", nullptr},
     {"walks-differ", "forward", "backward"},  {"unreadable-record", nullptr, nullptr},
-    {"unreadable-firstrec", nullptr, nullptr},
+    {"unreadable-firstrec", nullptr, nullptr}, {"firstrec-ends-before", "last_patient", nullptr},
 };
 
 struct HeldRun {
@@ -37,8 +37,9 @@ void HeldTurn(void* context, std::int32_t p) {
     if (run.turn) run.turn(p);
 }
 
-bool HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
-    return PatientEnds(*static_cast<HeldRun*>(context)->held.ends, p, record);
+EndsRead HeldEnds(void* context, std::int32_t p, FirstrecRecord& record) {
+    if (PatientEnds(*static_cast<HeldRun*>(context)->held.ends, p, record)) return EndsWhole;
+    return RecordBeyondFile(FirstrecFile, p) ? EndsBeyondFile : EndsNotWhole;
 }
 
 bool HeldLinksOf(void* context, std::int32_t r, std::int32_t& prev, std::int32_t& next) {
@@ -78,8 +79,9 @@ void HeldFound(void* context, const ChainFinding& found) {
         test.report += f.text + "\r\n";
     } else {
         // What the window's read would have shown.
-        ReportShortTransfer(found.kind == FindingUnreadableEnds ? FirstrecFile : *run.held.links.file);
+        ReportShortTransfer(found.kind == FindingUnreadableLine ? *run.held.links.file : FirstrecFile);
         ++test.unreadable;
+        if (found.kind == FindingEndsBeyondFile) test.endedAt = found.patient;
     }
     test.findings.push_back(std::move(f));
 }

@@ -49,6 +49,7 @@ struct HeldTest {
     std::string report;             // lines ending in CR LF, Windows-1252
     std::vector<Finding> findings;  // the report's, and the records it could not read
     int unreadable = 0;             // records that could not be read (the window's boxes)
+    std::int32_t endedAt = 0;       // the patient whose firstrec record lies beyond the file, where the test ended
     std::map<std::uint32_t, std::int32_t> farOwners; // slots of lines read one by one
 };
 void TestHeldChain(HeldChain& held, void (*turn)(std::int32_t patient), HeldTest& test);

@@ -83,6 +83,9 @@ int RunTest(const CliOptions& o) {
     if (test.unreadable > 0)
         ConsoleSay(stderr, "chkort-cli: %d enregistrement%s illisible%s : le test a abandonné ces patients (voir chkort-cli sizes)\n",
                    test.unreadable, Plural(test.unreadable), Plural(test.unreadable));
+    if (test.endedAt > 0)
+        ConsoleSay(stderr, "chkort-cli: firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas testés\n",
+                   static_cast<long>(test.endedAt), static_cast<long>(test.endedAt), static_cast<long>(LastPatient));
     if (reportLines == 0) ConsoleSay(stderr, "chkort-cli: %s : aucune erreur dans le rapport\n", file);
     else ConsoleSay(stderr, "chkort-cli: %s : %lld constat%s dans le rapport\n", file, reportLines, Plural(reportLines));
     if (o.report.empty()) ConsoleSay(stderr, "chkort-cli: rapport : %s\n", NativeToUtf8(reportPath).c_str());

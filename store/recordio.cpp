@@ -28,6 +28,10 @@ std::int32_t RecordsInFile(const RecordFile& file) {
     return records > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(records);
 }
 
+bool RecordBeyondFile(const RecordFile& file, std::int32_t number) {
+    return RecordOffset(file, number) >= FileSizeLow(*file.handle);
+}
+
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
     if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) return ReportShortTransfer(file);
     return true;

@@ -35,6 +35,11 @@ std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number);
 // claims.
 std::int32_t RecordsInFile(const RecordFile& file);
 
+// Whether record `number` starts at or past the end of the file, so that
+// nothing of it can be read: unlike a record cut short by the end of the
+// file, or a read that failed. A file not open has no bytes.
+bool RecordBeyondFile(const RecordFile& file, std::int32_t number);
+
 // The box of a transfer of `file` that came up short; returns false.
 bool ReportShortTransfer(const RecordFile& file);
 

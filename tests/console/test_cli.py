@@ -24,6 +24,9 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     "crossed": ["prev-high:clinique:2", "shared:clinique:3"],
     "short": ["truncate:clinique:2"],
     "missing": ["missing:clinique"],
+    # Patient 4's firstrec record is cut short, and lastrec claims 3,000,000
+    # patients: patient 5's record lies beyond the file.
+    "counted": ["truncate:firstrec:4"],
 }
 DATA = "est un fichier de données du cabinet : il ne sera pas remplacé"
 
@@ -67,6 +70,9 @@ CASES = [
       '{"code": "contested-line", "severity": "error", "patient": null, "record": 22, "patients": [2, 3],',
       '{"code": "unreachable-line", "severity": "warning", "patient": null, "record": 28,'), ""),
     (["test", "clinique", "short"], 1, "", "chkort-cli: Erreur : CLINIQUE\n"),
+    (["test", "clinique", "counted", "--json"], 1, '{"code": "firstrec-ends-before", "severity": "error", "patient": 5,',
+     "Erreur : FIRSTREC\nchkort-cli: Erreur : FIRSTREC\nchkort-cli: 2 enregistrements illisibles : le test a abandonné "
+     "ces patients (voir chkort-cli sizes)\nchkort-cli: firstrec s'arrête avant le patient 5 : les patients 5 à 3000000"),
     (["sizes", "sound"], 0, "Lastrec -> ok\nFirstrec -> ok\n", ""),
     (["sizes", "damaged", "--json"], 1, '{"file": "firstrec", "line": "Firstrec -> Erreur"', ""),
     (["sizes", "short"], 1, "Clinique -> Erreur\n", ""),
@@ -96,6 +102,8 @@ class Invocations(unittest.TestCase):
         for name, damages in PRACTICES.items():
             subprocess.run([MKPRACTICE, root / name, "--patients", "4", "--lines", "30",
                             *[a for d in damages for a in ("--damage", d)]], check=True, stdout=subprocess.DEVNULL)
+        lastrec = root / "counted" / "lastrec"
+        lastrec.write_bytes(lastrec.read_bytes()[:12] + (3000000).to_bytes(4, "little") + lastrec.read_bytes()[16:])
         clinique = root / "sound" / "clinique"  # line 2 is patient 1's first
         clinique.write_bytes(clinique.read_bytes()[:224] + b"\x1b[2J" + clinique.read_bytes()[228:])
         files = sorted(root.glob("*/*"))

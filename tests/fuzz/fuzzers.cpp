@@ -94,6 +94,13 @@ void DecodePractice(Input& in) {
     ReportDirectory = "M:\\tmp";
 }
 
+// The captions of the boxes shown since the recording was reset, in order.
+std::string BoxCaptions() {
+    std::string captions;
+    for (const RecordedCall& box : RecordedBoxes()) captions += box.caption + "\n";
+    return captions;
+}
+
 std::string Read(const std::string& path) { Bytes b; return MemoryFileGet(path, b), std::string(b.begin(), b.end()); }
 void CheckNoDataFileWritten() {
     for (const char* name : DataFileNames) Check(MemoryFileWrites(PathOf(name)) == 0, "no data file is written");
@@ -244,7 +251,7 @@ std::vector<std::int32_t> Walk(const LineChain& chain, std::int32_t r, bool forw
 }
 
 // The console's analysis beside the window's test: over links held in
-// memory it gives the window's report and owner map byte for byte; claims,
+// memory it gives the window's report, owner map and boxes; claims,
 // orphans and diagnoses end, writing nothing; the cut it proposes, made by
 // Corriger, leaves the chain promised.
 void FuzzConsole(Input& in) {
@@ -257,17 +264,21 @@ void FuzzConsole(Input& in) {
     std::vector<OrphanChain> orphans[2];
     for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, {ModeTestEstime, &QuoteChain}}) {
         CurrentMode = mode;
+        ResetRecording();
         TestChainFile(0x1234);
+        const std::string windowBoxes = BoxCaptions();
         CurrentMode = ModeNone;
         HeldChain& h = held[chain == &QuoteChain];
         HoldChain(*chain, ends, h);
         HeldTest test;
+        ResetRecording();
         TestHeldChain(h, nullptr, test);
         std::string map;
         for (std::uint32_t slot = 0; slot < OwnerMapSlots(h); ++slot)
             for (int i = 0; i < 32; i += 8) map += static_cast<char>(static_cast<std::uint32_t>(OwnerInSlot(h, test, slot)) >> i);
         Check(test.report == Read("M:\\tmp\\erreurfiche.txt") && map == Read("M:\\tmp\\testfich.txt"),
               "the console's test gives the window's report and owner map byte for byte");
+        Check(BoxCaptions() == windowBoxes, "the console's test shows the window's boxes");
         ChainClaims claims;
         ClaimLines(h, claims);
         ClaimFindings(h, claims, test.findings);

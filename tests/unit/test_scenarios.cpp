@@ -304,6 +304,16 @@ SCENARIO(integrity_failures) {
     std::filesystem::create_directory(dir / "tmp");
     Open(MiniPractice(0, 3, 3, 1)); // no patient: the map all the same
     Command(CMD_TEST_ESTIME);
+    // Three million patients in lastrec: patient 3's record, cut short by the
+    // end of firstrec, has its box and the test goes on; patient 4's lies
+    // wholly beyond, as would every later one's: one box, then the verdict.
+    MiniPractice many(3, 4, 1, 1);
+    many.ClinicalChain(1, {1, 2});
+    many.ClinicalChain(2, {4, 3});
+    Counter(many, L::lastrec::patients, 3'000'000);
+    many.firstrec.resize(2 * L::firstrec::size + 10);
+    Open(many);
+    Command(CMD_TEST_CLINIQUE);
 }
 
 SCENARIO(sizes) {
