@@ -156,8 +156,8 @@ int RunShow(const CliOptions& o) {
     else CurrentMode = ModeDentalChart;
     CurrentPatient = o.patient;
     ConsoleForget();
-    // As on paper: the whole walk at once, bounded by the lines the file can
-    // hold, so a chain that loops back on itself still ends.
+    // As on paper: the whole walk at once, up to the first line shown
+    // already, so a chain that loops back on itself ends.
     PrintViewFromStart(1);
     std::string out;
     for (const ConsoleText& t : ConsoleTexts())
@@ -168,14 +168,14 @@ int RunShow(const CliOptions& o) {
         return ExitFindings;
     }
     // A walk that ends normally leaves a link of 0 or one out of the file;
-    // one still inside it was cut by the bound, on a chain that never ends.
+    // one still inside it was cut at a line shown already: the chain loops.
     const std::int32_t counter = o.target == "clinical" ? LastClinicalLine
                                  : o.target == "quotes" ? LastQuoteLine
                                                         : LastChartEntry;
     if (CurrentLine >= 1 && CurrentLine <= counter) {
         // Every text but the heading is a line of the chain.
         ConsoleSay(stderr, "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée après %ld lignes, "
-                           "autant que le fichier en compte\n",
+                           "à la première déjà montrée\n",
                    static_cast<long>(ConsoleTexts().size() - 1));
         return ExitFindings;
     }

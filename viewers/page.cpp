@@ -27,15 +27,22 @@ PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter) {
     const std::uint32_t size = FileSizeLow(*file.handle);
     const std::uint32_t step = file.recordSize & (~file.recordSize + 1);
     const std::int64_t places = size < file.recordSize ? 0 : (size - file.recordSize) / step + 1;
-    return PrintedWalk{static_cast<std::int32_t>(std::min<std::int64_t>(counter, places + 1)),
-                       std::min(counter, RecordsInFile(file))};
+    PrintedWalk walk;
+    walk.file = &file;
+    walk.atMost = static_cast<std::int32_t>(std::min<std::int64_t>(counter, places + 1));
+    walk.records.assign(static_cast<std::size_t>(RecordsInFile(file)), false);
+    return walk;
 }
 
 bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next) {
-    const bool inFile = next <= walk.inFile;
-    if (walk.printed >= walk.atMost || (inFile && walk.printedInFile >= walk.inFile)) return false;
+    if (walk.printed >= walk.atMost) return false;
+    const std::uint32_t offset = RecordOffset(*walk.file, next);
+    const std::uint32_t record = offset / walk.file->recordSize;
+    if (offset % walk.file->recordSize == 0 && record < walk.records.size()) {
+        if (walk.records[record]) return false;
+        walk.records[record] = true;
+    }
     ++walk.printed;
-    walk.printedInFile += inFile;
     return true;
 }
 

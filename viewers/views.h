@@ -10,6 +10,7 @@
 #include "store/recordio.h"
 
 #include <cstdint>
+#include <vector>
 
 void PaintClinicalChart(SurfaceRef surface, int printing); // modes 1 and 2
 void PaintQuotes(SurfaceRef surface, int printing);        // modes 3 and 4
@@ -40,23 +41,22 @@ bool BreakPrintedPage(SurfaceRef surface, int& y, std::int32_t next, std::int32_
 void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length);
 
 // On paper a chain that links back on itself would print without end. A
-// printed walk ends once the line it comes to must be one it has printed
-// already, by counting, never sooner:
-// - lines 1..inFile are the records the file really holds, which a damaged
-//   counter can exceed by far (a loop would then print thousands of pages):
-//   after inFile of them, the next such line is a repeat;
-// - a larger number still reads a record of the file when its offset wraps
-//   past 4 GiB (line 134,217,729 of clinique is line 1 again). Every line
-//   read lies at one of the few places of the file where a record can start;
-//   once two lines were read at the same place they led to the same next
-//   line, so after one line more than there are places, the walk repeats.
-//   `atMost` is that, and never more than the counter (all lines are
-//   numbered 1..counter).
+// printed walk ends at the first line that is one it has printed already:
+// - a bit per record of the file marks the records printed. A line number
+//   whose 32-bit offset wraps past 4 GiB onto a record's place is that
+//   record again (line 134,217,729 of clinique is line 1);
+// - a wrapped offset between two records' places has no bit. Those places
+//   are few (every 32 bytes in clinique, every 2 in estime), and once two
+//   lines were read at the same place they led to the same next line: after
+//   one line more than there are places, the walk repeats. `atMost` is that,
+//   and never more than the counter (all lines are numbered 1..counter): the
+//   last guard.
 // A line beyond the file is still read, so that its failure is reported as
 // on the screen.
 struct PrintedWalk {
-    std::int32_t atMost, inFile;
-    std::int32_t printed = 0, printedInFile = 0;
+    const RecordFile* file = nullptr;
+    std::int32_t atMost = 0, printed = 0;
+    std::vector<bool> records; // a bit per whole record of the file
 };
 PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter);
 // Counts line `next` (1..counter) as printed; false when it must be a repeat.

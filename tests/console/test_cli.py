@@ -78,7 +78,7 @@ CASES = [
     (["sizes", "short"], 1, "Clinique -> Erreur\n", ""),
     (["show", "clinical", "2", "damaged"], 0, "DEBUTACTE: 7    FINACTE: 29    LASTINDEX: 30    \n   1│       7│", ""),
     (["show", "clinical", "2", "damaged", "--raw"], 0, b"\n   1\xb3       7\xb3", ""),
-    (["show", "clinical", "3", "damaged"], 1, "\n  30│       4│", "la vue est coupée après 30 lignes, autant que"),
+    (["show", "clinical", "3", "damaged"], 1, "\n   9│      28│", "la vue est coupée après 9 lignes, à la première"),
     (["show", "clinical", "3", "--from-end", "damaged"], 0, "\n   9│       1│", ""),
     (["show", "chart", "2", "sound"], 0, "DEBUTSCHEMA: ", ""),
     (["show", "clinical", "1", "sound"], 0, "\n   1│       2│\u241b[2J", ""),  # a clear-screen made visible

@@ -1,6 +1,7 @@
 """Options > Imprimer under Wine on a cups-pdf queue of the test's own: a
-chart of two pages and a loop, the PDF's lines those of chkort-cli show; with
-no printer at all (Wine makes a lone queue the default), the box."""
+chart of two pages and a loop of 120 lines printed once round, the PDF's
+lines those of chkort-cli show; with no printer at all (Wine makes a lone
+queue the default), the box."""
 
 import os
 import shutil
@@ -28,7 +29,8 @@ class Printing(WineTest):
 
     def test_a_long_chart_and_a_loop_on_paper(self):
         server = self.print_server("print", True)
-        self.mkpractice("--patients", "8", "--damage", "long:clinique:2:150", "--damage", "loop:clinique:7")
+        self.mkpractice("--patients", "8", "--damage", "long:clinique:2:150", "--damage", "long:clinique:7:120",
+                        "--damage", "loop:clinique:7")
         steps = [("window",)]
         for patient in (2, 7):
             steps += view(102, patient, patient) + [("command", 114), ("idle",)]
@@ -36,7 +38,7 @@ class Printing(WineTest):
         self.assertEqual((r.boxes, r.exits), ([], [0]))
         pdfs = server.pdfs(2)
         # 108 lines a page below the heading, which is on the first page only.
-        for patient, pdf, pages in ((2, pdfs[0], [109, 42]), (7, pdfs[1], [109, 56])):
+        for patient, pdf, pages in ((2, pdfs[0], [109, 42]), (7, pdfs[1], [109, 12])):
             with self.subTest(patient=patient):
                 info = subprocess.run(["pdfinfo", pdf], capture_output=True).stdout.decode()
                 self.assertIn("\nPages:           2\n", info)

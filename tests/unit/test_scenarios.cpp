@@ -196,15 +196,15 @@ SCENARIO(print_walks_that_stop) {
     Print(CMD_DENTAL_CHART, "1");
 }
 
-// A chain that links back on itself prints each of its lines at most once
-// per record the file holds, even when lastrec promises far more.
+// A chain that links back on itself prints each of its lines once, even
+// when lastrec promises far more.
 SCENARIO(print_loops) {
     for (std::int32_t counter : {5, 30000}) {
         MiniPractice m(1, 5, 5, 5);
         m.ClinicalChain(1, {1, 2, 3});
         L::PutInt(m.Clinical(3), L::clinique::next, 1);
-        m.QuoteChain(1, {4, 5});
-        L::PutInt(m.Quote(5), L::estime::next, 4);
+        m.QuoteChain(1, {3, 4, 5});
+        L::PutInt(m.Quote(5), L::estime::next, 4); // back to its second line
         m.ChartChain(1, {2, 3});
         L::PutInt(m.Entry(3), L::fschema::next, 2);
         for (std::size_t c : {L::lastrec::clinicalLines, L::lastrec::quoteLines, L::lastrec::chartEntries})
@@ -216,19 +216,23 @@ SCENARIO(print_loops) {
 
 // Line 134,217,729 of clinique lies 7 x 4 GiB after line 1, which the
 // 32-bit offset makes line 1 again (entry 67,108,865 of Fschema, entry 1):
-// such a loop ends after one line more than the places where a record of
-// the file can start (every 32 bytes in clinique, every 64 in Fschema).
+// a line printed already. Line 115,043,768 starts 32 bytes into clinique,
+// between two records; looping on itself there, it ends after one line more
+// than the places where a record of the file can start (every 32 bytes).
 SCENARIO(print_loop_through_wrapped_offsets) {
-    MiniPractice m(1, 5, 5, 5);
+    MiniPractice m(2, 5, 5, 5);
     m.ClinicalChain(1, {1});
     L::PutInt(m.Clinical(1), L::clinique::next, 134'217'729);
     m.ChartChain(1, {1});
     L::PutInt(m.Entry(1), L::fschema::next, 67'108'865);
+    Ends(m, 2, 115'043'768, 0);
+    L::PutInt(m.clinique.data() + 32, L::clinique::next, 115'043'768);
     Counter(m, L::lastrec::clinicalLines, 200'000'000);
     Counter(m, L::lastrec::chartEntries, 100'000'000);
     Open(m);
     Print(CMD_CLINICAL_FROM_START, "1");
     Print(CMD_DENTAL_CHART, "1");
+    Print(CMD_CLINICAL_FROM_START, "2");
 }
 
 // ---------------------------------------------------------------- checks
