@@ -6,7 +6,6 @@
 #include <windows.h>
 
 HWND AbortDialog = nullptr;
-int PrintCancelled = 0;
 
 namespace {
 

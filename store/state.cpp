@@ -18,6 +18,7 @@ std::int32_t OldDesign = 0, NewDesign = 0;
 std::uint8_t OldColour = 0, NewColour = 0;
 
 FontRef ScreenFont = 0, PrintFont = 0;
+int PrintCancelled = 0;
 
 void ResetSharedState() {
     MainWindow = 0;
@@ -30,4 +31,5 @@ void ResetSharedState() {
     OldDesign = NewDesign = 0;
     OldColour = NewColour = 0;
     ScreenFont = PrintFont = 0;
+    PrintCancelled = 0;
 }

@@ -31,6 +31,9 @@ extern std::uint8_t OldColour, NewColour;
 
 // Fonts of the views: the screen's, and the printer's during a print job.
 extern FontRef ScreenFont, PrintFont;
+// Set when the print job's cancel box is pressed ("Annuler"); the printed
+// walk ends at its next line.
+extern int PrintCancelled;
 
 // Operation modes held in CurrentMode.
 enum : std::int32_t {

@@ -35,7 +35,7 @@ PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter) {
 }
 
 bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next) {
-    if (walk.printed >= walk.atMost) return false;
+    if (PrintCancelled || walk.printed >= walk.atMost) return false;
     const std::uint32_t offset = RecordOffset(*walk.file, next);
     const std::uint32_t record = offset / walk.file->recordSize;
     if (offset % walk.file->recordSize == 0 && record < walk.records.size()) {

@@ -52,14 +52,16 @@ void DrawViewHeader(SurfaceRef surface, int y, const char* text, int length);
 //   and never more than the counter (all lines are numbered 1..counter): the
 //   last guard.
 // A line beyond the file is still read, so that its failure is reported as
-// on the screen.
+// on the screen. The walk also ends at its next line once the job's cancel
+// box was pressed (PrintCancelled).
 struct PrintedWalk {
     const RecordFile* file = nullptr;
     std::int32_t atMost = 0, printed = 0;
     std::vector<bool> records; // a bit per whole record of the file
 };
 PrintedWalk StartPrintedWalk(const RecordFile& file, std::int32_t counter);
-// Counts line `next` (1..counter) as printed; false when it must be a repeat.
+// Counts line `next` (1..counter) as printed; false when it must be a repeat
+// or the job was cancelled.
 bool PrintedWalkGoesOn(PrintedWalk& walk, std::int32_t next);
 
 // Returns whether a record was read. When it could not be, the view ends:

@@ -43,7 +43,7 @@ const std::vector<RecordedCall>& RecordedCalls();
 std::vector<RecordedCall> RecordedBoxes();
 std::vector<RecordedCall> RecordedTexts();
 
-// Forgets the calls and restores the default answers below.
+// Forgets the calls and restores the defaults below.
 void ResetRecording();
 
 // What the stand-in answers. Defaults: line advance 16, client bottom 600,
@@ -52,6 +52,9 @@ void SetRecordedLineAdvance(int advance);
 void SetRecordedClientBottom(int bottom);
 void SetRecordedVerticalResolution(int resolution);
 void SetRecordedBoxResult(int result);
+// Called after each page end is recorded, where a printer lets the job's
+// cancel box act; null (the default) does nothing.
+void SetRecordedPageEndAction(void (*action)());
 
 // For runs that draw millions of progress lines: a text drawn at the very
 // place of the call recorded just before it (a text on the same surface, at

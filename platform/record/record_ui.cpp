@@ -13,6 +13,7 @@ int verticalResolution = 3508;
 int boxResult = 1;
 FontRef nextFont = 0x100;
 bool foldRepeats = false;
+void (*pageEndAction)() = nullptr;
 
 std::vector<RecordedCall> OfKind(RecordedKind kind) {
     std::vector<RecordedCall> out;
@@ -37,6 +38,7 @@ void ResetRecording() {
     boxResult = 1;
     nextFont = 0x100;
     foldRepeats = false;
+    pageEndAction = nullptr;
 }
 
 void SetRecordedLineAdvance(int advance) { lineAdvance = advance; }
@@ -44,6 +46,7 @@ void SetRecordedClientBottom(int bottom) { clientBottom = bottom; }
 void SetRecordedVerticalResolution(int resolution) { verticalResolution = resolution; }
 void SetRecordedBoxResult(int result) { boxResult = result; }
 void SetRecordedRepeatsFolded(bool fold) { foldRepeats = fold; }
+void SetRecordedPageEndAction(void (*action)()) { pageEndAction = action; }
 
 int ShowMessageBox(WindowRef owner, const char* text, const char* caption, unsigned style) {
     RecordedCall c;
@@ -116,6 +119,7 @@ void EndPrintedPage(SurfaceRef surface) {
     c.kind = RecordedPageEnd;
     c.surface = surface;
     calls.push_back(c);
+    if (pageEndAction) pageEndAction();
 }
 
 void StartPrintedPage(SurfaceRef surface) {

@@ -44,6 +44,7 @@ void RunInputDialog(WindowRef, DialogKind kind) {
 
 // The job's portable part, on a printer of 300 dots per inch.
 void PrintCurrentView(WindowRef) {
+    PrintCancelled = 0;
     PrintFont = CreateFontFrom(PrintFontSpec(PrintFontHeight(300)));
     PrintViewFromStart(RecordedPrinter);
     DeleteFontRef(PrintFont);

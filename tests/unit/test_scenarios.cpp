@@ -194,6 +194,11 @@ SCENARIO(print_walks_that_stop) {
     Open(m);
     Print(CMD_QUOTES_FROM_START, "1");
     Print(CMD_DENTAL_CHART, "1");
+    // "Annuler" pressed as the first page ends: nothing more is read.
+    Open(InOrder(25, 0, 0, 25));
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    CancelAtPageEnd(1);
+    Command(CMD_PRINT);
 }
 
 // A chain that links back on itself prints each of its lines once, even

@@ -138,6 +138,12 @@ std::string Changes(const std::string& name, const L::Bytes* before, const L::By
     return s.str();
 }
 
+unsigned pageEndsToCancel = 0;
+
+void CountPageEndToCancel() {
+    if (pageEndsToCancel > 0 && --pageEndsToCancel == 0) PrintCancelled = 1;
+}
+
 } // namespace
 
 void Scenario::SetUp() {
@@ -198,17 +204,23 @@ void Scenario::ShortTransfer(unsigned nth, FaultTarget target) {
     shortTarget = target;
 }
 
+void Scenario::CancelAtPageEnd(unsigned nth) { cancelAt = nth; }
+
 void Scenario::Step(const std::string& title, const std::function<void()>& what) {
     const auto before = Files();
     ResetRecording();
     SetRecordedRepeatsFolded(true);
     SetRecordedClientBottom(clientBottom);
     SetRecordedVerticalResolution(printerResolution);
-    out += "== " + title + (shortTransfer ? " (transfer " + std::to_string(shortTransfer) + " short)" : "") + "\n";
+    out += "== " + title + (shortTransfer ? " (transfer " + std::to_string(shortTransfer) + " short)" : "") +
+           (cancelAt ? " (Annuler at page end " + std::to_string(cancelAt) + ")" : "") + "\n";
     if (shortTransfer) FaultArmShortTransfer(shortTransfer, shortTarget);
+    pageEndsToCancel = cancelAt;
+    SetRecordedPageEndAction(CountPageEndToCancel);
     what();
     FaultDisarm();
     shortTransfer = 0;
+    cancelAt = 0;
     for (const RecordedCall& c : RecordedCalls()) out += Call(c);
     const auto after = Files();
     for (const auto& [name, now] : after) {

@@ -33,6 +33,8 @@ public:
     void Paint(int times = 1);
     // Makes the nth transfer of the next step come up short.
     void ShortTransfer(unsigned nth, FaultTarget target = FaultAnyTransfer);
+    // Presses the print job's "Annuler" at the nth page end of the next step.
+    void CancelAtPageEnd(unsigned nth);
     // A step of the scenario's own: `what` runs between the snapshots.
     void Step(const std::string& title, const std::function<void()>& what);
 
@@ -46,6 +48,7 @@ private:
     std::map<std::string, hostlayout::Bytes> Files() const;
     std::string out;
     unsigned shortTransfer = 0;
+    unsigned cancelAt = 0;
     FaultTarget shortTarget = FaultAnyTransfer;
 };
 
