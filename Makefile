@@ -3,7 +3,7 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
 
@@ -19,7 +19,8 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  if [ "$$(id -u)" = 0 ]; then \
 	    echo "Installing:" $$missing; \
-	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
+	    apt-get update -qq || echo "apt-get update failed in part; installing from the lists at hand"; \
+	    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing >/dev/null; \
 	  else \
 	    echo "Missing packages; run: sudo apt-get install -y" $$missing; exit 1; \
 	  fi; \

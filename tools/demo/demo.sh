@@ -23,9 +23,21 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     wineserver -w
     # Without a window manager Wine waits at every closing dialog otherwise.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    # A server left running from here, without a display, would keep the
+    # program below from opening its window.
+    wineserver -w
 fi
 
 c=$WINEPREFIX/drive_c
+# The practice's screen font, "OrtText", stood in for by a font made here
+# (see ortext_font.py); without it Wine draws the column separator as "³".
+# Wine loads every font of the prefix's Fonts folder: no registry entry.
+font=$demo/OrtText.ttf
+if [ ! -f "$font" ] || [ "$top/tools/demo/ortext_font.py" -nt "$font" ]; then
+    /usr/bin/python3 "$top/tools/demo/ortext_font.py" /usr/share/fonts/truetype/dejavu/DejaVuSansMono.ttf "$font"
+fi
+mkdir -p "$c/windows/Fonts"
+cp "$font" "$c/windows/Fonts/OrtText.ttf"
 rm -rf "$c/ortavo"
 mkdir -p "$c/ortavo/data" "$c/tmp"
 cp "$build/win64/tools/fakehost/14.0/ortavo.exe" "$c/ortavo/ortavo.exe"
