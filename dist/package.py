@@ -5,7 +5,8 @@ named after the version.
     python3 dist/package.py --win64 BUILD64 --win32 BUILD32 [--out DIR]
 
 The version comes from resources/version.h; each executable's version block
-must carry the same one, and name the file it is in, or nothing is made.
+must carry the same one, and name the file it is in, and each must import
+only what Windows XP has (dist/imports.py), or nothing is made.
 The guide is written here in UTF-8 and goes into the zip in Windows-1252 with
 CR LF line ends, as Notepad on any Windows reads it."""
 
@@ -15,6 +16,8 @@ import struct
 import sys
 import zipfile
 from pathlib import Path
+
+import imports
 
 ROOT = Path(__file__).resolve().parent.parent
 VERSION_H = ROOT / "resources" / "version.h"
@@ -81,6 +84,12 @@ def package(win64, win32, out):
             raise PackageError("%s carries version %s, not %s" % (exe, ".".join(map(str, version)), label))
         if original != Path(member).name:
             raise PackageError("%s calls itself %s in its version block, not %s" % (exe, original, Path(member).name))
+        try:
+            why, _ = imports.refusals(exe)
+        except imports.PEError as e:
+            why = [str(e)]
+        if why:
+            raise PackageError("; ".join(why))
     out = Path(out)
     out.mkdir(parents=True, exist_ok=True)
     target = out / (name + ".zip")

@@ -1,6 +1,7 @@
 """The release package (dist/package.py, `make dist`): what the zip holds,
 the version every executable carries, the guide in the code page Notepad
-reads and naming what the technician sees, and the packages not made."""
+reads and naming what the technician sees, and the packages not made, one
+of them for an import Windows XP lacks."""
 
 import os
 import re
@@ -59,13 +60,14 @@ class Package(unittest.TestCase):
         for folder in ("shell", "console"):
             (fake / folder).mkdir(parents=True)
         shutil.copy(EXES["chkort-cli.exe"], fake / "console" / "chkort-cli.exe")
-        for chkort, refusal in ((EXES["chkort-cli.exe"], "calls itself chkort-cli.exe"),
-                                (WIN64 / "tools" / "fakehost" / "14.0" / "ortavo.exe", "carries version 14.0.0.0, not"),
-                                (None, "has no version block")):
-            if chkort:
-                shutil.copy(chkort, fake / "shell" / "chkort.exe")
-            else:
-                (fake / "shell" / "chkort.exe").write_bytes(b"MZ nothing here")
+        # CreateFileA renamed CreateFile2, of Windows 8: the version block is right, the import is not.
+        windows8 = EXES["chkort.exe"].read_bytes().replace(b"CreateFileA\0", b"CreateFile2\0")
+        for chkort, refusal in ((EXES["chkort-cli.exe"].read_bytes(), "calls itself chkort-cli.exe"),
+                                ((WIN64 / "tools" / "fakehost" / "14.0" / "ortavo.exe").read_bytes(),
+                                 "carries version 14.0.0.0, not"),
+                                (b"MZ nothing here", "has no version block"),
+                                (windows8, r"imports CreateFile2 from KERNEL32\.dll, which xp-imports\.txt does not")):
+            (fake / "shell" / "chkort.exe").write_bytes(chkort)
             with self.assertRaisesRegex(package.PackageError, refusal):
                 package.package(fake, fake, self.out / "zip")
         self.assertFalse((self.out / "zip").exists() and any((self.out / "zip").iterdir()))
