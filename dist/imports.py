@@ -5,7 +5,7 @@
 Reads each executable's PE header and import table and names every import
 that dist/xp-imports.txt does not allow for its architecture, any import by
 ordinal or loaded late, and a header that does not state Windows XP (5.1
-for 32-bit, 5.2 for x64: XP x64 is the first 64-bit Windows). Exit status 1
+for 32-bit, 5.2 for x64: XP x64 is the first x64 Windows). Exit status 1
 when anything is refused. dist/package.py refuses the same executables."""
 
 import struct
