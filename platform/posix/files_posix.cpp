@@ -103,6 +103,18 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     return true;
 }
 
+const void* FileMapView(FileHandle file, std::size_t length) {
+    if (file == 0 || length == 0) return nullptr;
+    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, Descriptor(file), 0);
+    if (view == MAP_FAILED) return nullptr;
+    madvise(view, length, MADV_SEQUENTIAL);
+    return view;
+}
+
+void FileUnmapView(const void* view, std::size_t length) {
+    if (view != nullptr) munmap(const_cast<void*>(view), length);
+}
+
 void* TableAlloc(std::size_t bytes) {
     void* table = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (table == MAP_FAILED) return nullptr;
