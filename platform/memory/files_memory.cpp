@@ -124,6 +124,6 @@ void TableFree(void* table, std::size_t) { std::free(table); }
 
 // None: the fuzzers take the links out of their files in blocks, the way a
 // system that gives no view does.
-const void* FileMapView(FileHandle, std::size_t) { return nullptr; }
+const void* FileMapView(FileHandle, std::uint64_t, std::size_t) { return nullptr; }
 
 void FileUnmapView(const void*, std::size_t) {}

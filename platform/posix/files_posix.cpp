@@ -103,9 +103,9 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     return true;
 }
 
-const void* FileMapView(FileHandle file, std::size_t length) {
+const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length) {
     if (file == 0 || length == 0) return nullptr;
-    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, Descriptor(file), 0);
+    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, Descriptor(file), static_cast<off_t>(offset));
     if (view == MAP_FAILED) return nullptr;
     madvise(view, length, MADV_SEQUENTIAL);
     return view;

@@ -75,11 +75,12 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     return true;
 }
 
-const void* FileMapView(FileHandle file, std::size_t length) {
+const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length) {
     if (file == 0 || length == 0) return nullptr;
     HANDLE mapping = CreateFileMappingA(Native(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping == nullptr) return nullptr;
-    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, length);
+    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
+                                     static_cast<DWORD>(offset), length);
     CloseHandle(mapping); // the view keeps the mapping for as long as it lasts
     return view;
 }
