@@ -414,7 +414,7 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
             return 2;
         rows.push_back(r);
         ConsoleRow c;
-        if (!MeasureConsole(dir, r.lines, reps, c)) {
+        if (!MeasureConsole(dir, r.lines, 3 * reps, c)) {
             std::fprintf(stderr, "chkbench: %s did not run on %s\n", ConsoleProgram().c_str(), dir.c_str());
             return 2;
         }
@@ -447,7 +447,7 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
 
     // The console reads each file once and walks in memory: its time is
     // measured against one sequential read of clinique, its memory per line.
-    std::printf("\nchkort-cli on the same practices, whole process, best of 3-5 runs, warm page cache\n\n");
+    std::printf("\nchkort-cli on the same practices, whole process, best of 9-15 runs, warm page cache\n\n");
     std::printf("%10s %10s %10s %10s %11s %10s %10s %11s\n", "lines", "read s", "test s", "test/read", "diagnose s",
                 "diag/read", "test KiB", "diag KiB");
     for (const ConsoleRow& c : consoleRows)
