@@ -97,18 +97,23 @@ void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
     // walk at once, and their misses overlap.
     if (ahead.patient <= current + ReadAhead::Lead / 2) ahead.refilling = true;
     if (ahead.patient > current + ReadAhead::Lead) ahead.refilling = false;
+    if (!ahead.refilling && ahead.walking == 0) return;
+    ahead.walking = 0;
     for (int i = 0; i < ReadAhead::Scouts; ++i) {
         std::int32_t& r = ahead.line[i];
         if (r >= 1 && r <= count && ahead.steps[i] < ReadAhead::MostSteps) {
             r = lines[static_cast<std::size_t>(r)].next;
             ++ahead.steps[i];
+            ++ahead.walking;
             continue;
         }
+        r = 0;
         if (!ahead.refilling || ahead.patient > LastPatient) continue;
         FirstrecRecord ends;
         const auto next = static_cast<std::int32_t>(ahead.patient++);
         r = PatientEnds(*held.ends, next, ends) ? GetField(ends, held.chain->startField) : 0;
         ahead.steps[i] = 0;
+        ++ahead.walking;
     }
 }
 

@@ -37,6 +37,7 @@ struct ReadAhead {
     std::int32_t steps[Scouts] = {};
     std::int64_t patient = 0; // the next patient to scout
     bool refilling = false;
+    int walking = 0; // scouts on a chain after the last step
 };
 // One step of each scout while `patient` is walked.
 void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient);

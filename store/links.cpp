@@ -84,13 +84,8 @@ void ClearMarks(LinkTable& table) {
     for (HeldLinks& links : table.records) links.mark = 0;
 }
 
-bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next) {
-    if (number >= 1 && number <= table.held) {
-        const HeldLinks& links = table.records[static_cast<std::size_t>(number)];
-        prev = links.prev;
-        next = links.next;
-        return true;
-    }
+// A record not held: read where a one-record read would find it.
+bool FarRecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next) {
     ChainLine record;
     const std::uint32_t size = table.file->recordSize;
     if (FileRead(*table.file->handle, RecordOffset(*table.file, number), record.bytes, size) != size) return false;

@@ -58,7 +58,14 @@ bool LoadChartLinks(LinkTable& table);
 void ClearMarks(LinkTable& table);
 
 // The links of record `number`; false when it cannot be read whole.
-bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next);
+bool FarRecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next);
+inline bool RecordLinks(const LinkTable& table, std::int32_t number, std::int32_t& prev, std::int32_t& next) {
+    if (number < 1 || number > table.held) return FarRecordLinks(table, number, prev, next);
+    const HeldLinks& links = table.records[static_cast<std::size_t>(number)];
+    prev = links.prev;
+    next = links.next;
+    return true;
+}
 
 // firstrec records of patients 1..min(LastPatient, what the file holds whole).
 struct EndsTable {
