@@ -243,11 +243,11 @@ int Check(const char* dir) {
     FaultStartLog();
     RunIntegrityTest();
     std::vector<Transfer> test;
-    std::uintptr_t map = 0;
+    FileHandle map = 0;
     for (const LoggedTransfer& t : FaultLog()) {
         char role = t.file == hClinique ? 'C' : t.file == hFirstrec ? 'F' : 0;
         if (!role) {
-            if (!map) map = t.file;
+            if (map == 0) map = t.file;
             role = t.file == map ? 'M' : 'R';
         }
         const std::int32_t value = t.isWrite && t.bytes.size() == 4 ? LoadI32(t.bytes.data()) : 0;

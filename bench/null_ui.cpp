@@ -15,9 +15,9 @@ void EndPrintedPage(SurfaceRef) {}
 void StartPrintedPage(SurfaceRef) {}
 void FocusWindow(WindowRef) {}
 void InvalidateWindow(WindowRef) {}
-FontRef CreateFontFrom(const FontSpec&) { return 1; }
+FontRef CreateFontFrom(const FontSpec&) { return FontRef{1}; }
 void DeleteFontRef(FontRef) {}
-SurfaceRef AcquireWindowSurface(WindowRef) { return 1; }
+SurfaceRef AcquireWindowSurface(WindowRef) { return SurfaceRef{1}; }
 void ReleaseWindowSurface(WindowRef, SurfaceRef) {}
 
 // Nothing is printed here; the test shares its entry point with the print job.

@@ -1,6 +1,7 @@
 // The print job on the default printer, with its modeless cancel dialog.
 #include "checks/checks.h"
 #include "checks/print.h"
+#include "platform/win32/handles.h"
 #include "store/state.h"
 
 #include <windows.h>
@@ -69,7 +70,7 @@ void Release(HDC dc) {
 } // namespace
 
 void PrintCurrentView(WindowRef windowRef) {
-    HWND window = reinterpret_cast<HWND>(windowRef);
+    HWND window = NativeWindow(windowRef);
     HDC dc = DefaultPrinter();
     if (dc == nullptr) {
         Cancelled(window);
@@ -99,9 +100,9 @@ void PrintCurrentView(WindowRef windowRef) {
     if (StartDocA(dc, &document) <= 0) {
         MessageBoxA(window, "Erreur de l'impression", "Erreur", MB_ICONSTOP);
     } else {
-        SelectObject(dc, reinterpret_cast<HGDIOBJ>(PrintFont));
+        SelectObject(dc, NativeFont(PrintFont));
         const int pageStarted = StartPage(dc);
-        PrintViewFromStart(reinterpret_cast<SurfaceRef>(dc));
+        PrintViewFromStart(SurfaceRefOf(dc));
         // A cancelled job was ended by the abort procedure's refusal.
         if (pageStarted >= 0 && !PrintCancelled) {
             EndPage(dc);

@@ -307,7 +307,7 @@ bool KnownPatient(const CliOptions& options) {
 
 int RunCli(int argc, char** argv) {
     ConsoleSetBoxPrefix("chkort-cli: ");
-    MainWindow = 1; // owner of the boxes; any value but 0 ("none") will do
+    MainWindow = WindowRef{1}; // owner of the boxes; any value but 0 ("none") will do
     CliOptions options;
     const int status = Parse(argc, argv, options);
     if (status >= 0) return status;

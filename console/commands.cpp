@@ -158,7 +158,7 @@ int RunShow(const CliOptions& o) {
     ConsoleForget();
     // As on paper: the whole walk at once, up to the first line shown
     // already, so a chain that loops back on itself ends.
-    PrintViewFromStart(1);
+    PrintViewFromStart(SurfaceRef{1});
     std::string out;
     for (const ConsoleText& t : ConsoleTexts())
         out += (o.raw ? t.bytes : Cp1252ToUtf8(t.bytes, TextSeparatorAsBar)) + "\n";

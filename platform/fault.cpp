@@ -39,7 +39,7 @@ unsigned FaultTransfersSeen() { return seen; }
 
 bool FaultFired() { return fired; }
 
-std::uint32_t FaultAllowedLength(std::uintptr_t file, std::uint32_t offset, bool isWrite, const void* data,
+std::uint32_t FaultAllowedLength(FileHandle file, std::uint32_t offset, bool isWrite, const void* data,
                                  std::uint32_t requested) {
     if (logging) {
         LoggedTransfer t{file, offset, isWrite, {}};

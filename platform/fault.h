@@ -5,6 +5,8 @@
 // under Wine. Disarmed (the default) it changes nothing.
 #pragma once
 
+#include "platform/platform.h"
+
 #include <cstdint>
 #include <vector>
 
@@ -23,7 +25,7 @@ bool FaultFired();
 // for writes the bytes asked to be written. Lets a test replay what a command
 // wrote before a failure.
 struct LoggedTransfer {
-    std::uintptr_t file;
+    FileHandle file;
     std::uint32_t offset;
     bool isWrite;
     std::vector<std::uint8_t> bytes;
@@ -33,5 +35,5 @@ const std::vector<LoggedTransfer>& FaultLog();
 
 // For the file implementations, once per transfer: how many of `requested`
 // bytes this transfer may move.
-std::uint32_t FaultAllowedLength(std::uintptr_t file, std::uint32_t offset, bool isWrite, const void* data,
+std::uint32_t FaultAllowedLength(FileHandle file, std::uint32_t offset, bool isWrite, const void* data,
                                  std::uint32_t requested);

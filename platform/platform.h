@@ -14,11 +14,23 @@
 #include <cstddef>
 #include <cstdint>
 
-// Opaque references. The value 0 always means "none" / "not open".
-using FileHandle = std::uintptr_t;
-using WindowRef = std::uintptr_t;
-using SurfaceRef = std::uintptr_t; // a device context: window or printer
-using FontRef = std::uintptr_t;
+// Opaque references, each of a type of its own, so that a file cannot be
+// passed for a window, nor a font for a surface. 0 means "none" / "not open"
+// for every kind (`file == 0`, `font = 0`); any other value comes only from
+// the implementation that made it, spelt out (`WindowRef{0x1234}`).
+template <typename Kind>
+struct Opaque {
+    std::uintptr_t value = 0;
+    constexpr Opaque() = default;
+    constexpr Opaque(std::nullptr_t) {} // the literal 0
+    constexpr explicit Opaque(std::uintptr_t v) : value(v) {}
+    friend constexpr bool operator==(Opaque a, Opaque b) { return a.value == b.value; }
+    friend constexpr bool operator<(Opaque a, Opaque b) { return a.value < b.value; }
+};
+using FileHandle = Opaque<struct FileKind>;
+using WindowRef = Opaque<struct WindowKind>;
+using SurfaceRef = Opaque<struct SurfaceKind>; // a device context: window or printer
+using FontRef = Opaque<struct FontKind>;
 
 // A colour as Windows packs it (0x00BBGGRR).
 using Colour = std::uint32_t;

@@ -19,7 +19,7 @@ void OnOk(HWND dialog, DialogKind kind) {
     const char* texts[4] = {buffers[0], buffers[1], buffers[2], buffers[3]};
     for (int i = 0; i < DialogEditCount(kind); ++i)
         GetDlgItemTextA(dialog, FirstEdit + i, buffers[i], DialogReadBuffer(kind, i));
-    if (DialogConfirm(reinterpret_cast<WindowRef>(dialog), kind, texts)) EndDialog(dialog, 1);
+    if (DialogConfirm(WindowRefOf(dialog), kind, texts)) EndDialog(dialog, 1);
 }
 
 INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -38,5 +38,5 @@ INT_PTR CALLBACK InputDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARA
 } // namespace
 
 void RunInputDialog(WindowRef owner, DialogKind kind) {
-    DialogBoxParamA(AppInstance, DialogTemplate(kind), reinterpret_cast<HWND>(owner), InputDialogProc, kind);
+    DialogBoxParamA(AppInstance, DialogTemplate(kind), NativeWindow(owner), InputDialogProc, kind);
 }

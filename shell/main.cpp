@@ -81,7 +81,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
     AppInstance = instance;
     HWND window = CreateWindowExA(0, className, "Utilitaire de ORTAVO", WS_OVERLAPPEDWINDOW, 0, 0, 800, 600, nullptr,
                                   nullptr, instance, nullptr);
-    MainWindow = reinterpret_cast<WindowRef>(window);
+    MainWindow = WindowRefOf(window);
     if (window == nullptr) return 0;
 
     ShowWindow(window, show);

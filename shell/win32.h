@@ -1,6 +1,8 @@
 // What the Win32 half of the shell shares.
 #pragma once
 
+#include "platform/win32/handles.h"
+
 #include <windows.h>
 
 extern HINSTANCE AppInstance;

@@ -6,10 +6,8 @@
 
 namespace {
 
-WindowRef Ref(HWND window) { return reinterpret_cast<WindowRef>(window); }
-
 LRESULT OnCreate(HWND window) {
-    OnMainWindowCreate(Ref(window));
+    OnMainWindowCreate(WindowRefOf(window));
     return 0;
 }
 
@@ -22,12 +20,12 @@ LRESULT OnDestroy() {
 LRESULT OnPaint(HWND window) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(window, &ps);
-    PaintCurrentView(reinterpret_cast<SurfaceRef>(dc));
+    PaintCurrentView(SurfaceRefOf(dc));
     EndPaint(window, &ps);
     return 0;
 }
 
-LRESULT OnCommand(HWND window, WPARAM wParam) { return RouteCommand(Ref(window), LOWORD(wParam)); }
+LRESULT OnCommand(HWND window, WPARAM wParam) { return RouteCommand(WindowRefOf(window), LOWORD(wParam)); }
 
 LRESULT OnInitMenu(HMENU menu) {
     const UINT state = ViewCommandsEnabled() ? MF_ENABLED : (MF_GRAYED | MF_DISABLED);

@@ -20,7 +20,7 @@ std::string boxPrefix;
 bool boxesMuted = false;
 Colour colour = 0;
 FontRef selectedFont = 0;
-FontRef nextFont = 0x100;
+FontRef nextFont{0x100};
 
 // Taller than any walk: a view drawn on paper never breaks its page, and
 // one drawn on the window never fills it.
@@ -131,7 +131,10 @@ void EndPrintedPage(SurfaceRef) {}
 void StartPrintedPage(SurfaceRef) {}
 void FocusWindow(WindowRef) {}
 void InvalidateWindow(WindowRef) {}
-FontRef CreateFontFrom(const FontSpec&) { return ++nextFont; }
+FontRef CreateFontFrom(const FontSpec&) {
+    nextFont = FontRef{nextFont.value + 1};
+    return nextFont;
+}
 void DeleteFontRef(FontRef) {}
-SurfaceRef AcquireWindowSurface(WindowRef) { return 1; }
+SurfaceRef AcquireWindowSurface(WindowRef) { return SurfaceRef{1}; }
 void ReleaseWindowSurface(WindowRef, SurfaceRef) {}

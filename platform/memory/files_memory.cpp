@@ -27,8 +27,8 @@ std::string DirectoryOf(const std::string& path) {
 }
 
 MemoryFile* Open(FileHandle file) {
-    if (file == 0 || file > handles.size() || handles[file - 1].empty()) return nullptr;
-    return &files[handles[file - 1]];
+    if (file == 0 || file.value > handles.size() || handles[file.value - 1].empty()) return nullptr;
+    return &files[handles[file.value - 1]];
 }
 
 } // namespace
@@ -73,14 +73,14 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     f.exclusive = !shared;
     ++f.holders;
     handles.push_back(p);
-    return handles.size();
+    return FileHandle{handles.size()};
 }
 
 void FileClose(FileHandle file) {
     MemoryFile* f = Open(file);
     if (f == nullptr) return;
     if (--f->holders == 0) f->exclusive = false;
-    handles[file - 1].clear();
+    handles[file.value - 1].clear();
 }
 
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length) {

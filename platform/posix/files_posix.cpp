@@ -14,7 +14,7 @@
 
 namespace {
 
-int Descriptor(FileHandle file) { return static_cast<int>(file) - 1; }
+int Descriptor(FileHandle file) { return static_cast<int>(file.value) - 1; }
 
 // Paths are built the Windows way ("dir\name"); Linux wants '/'.
 std::string NativePath(const char* path) {
@@ -51,7 +51,7 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
         ::close(fd);
         return 0;
     }
-    return static_cast<FileHandle>(fd) + 1;
+    return FileHandle{static_cast<std::uintptr_t>(fd) + 1};
 }
 
 void FileClose(FileHandle file) {

@@ -11,7 +11,7 @@ int lineAdvance = 16;
 int clientBottom = 600;
 int verticalResolution = 3508;
 int boxResult = 1;
-FontRef nextFont = 0x100;
+FontRef nextFont{0x100};
 bool foldRepeats = false;
 void (*pageEndAction)() = nullptr;
 
@@ -36,7 +36,7 @@ void ResetRecording() {
     clientBottom = 600;
     verticalResolution = 3508;
     boxResult = 1;
-    nextFont = 0x100;
+    nextFont = FontRef{0x100};
     foldRepeats = false;
     pageEndAction = nullptr;
 }
@@ -130,7 +130,7 @@ void StartPrintedPage(SurfaceRef surface) {
 }
 
 // Window surfaces of the stand-in are the window reference itself (never 0).
-SurfaceRef AcquireWindowSurface(WindowRef window) { return window ? window : 1; }
+SurfaceRef AcquireWindowSurface(WindowRef window) { return SurfaceRef{window != 0 ? window.value : 1}; }
 void ReleaseWindowSurface(WindowRef, SurfaceRef) {}
 
 void InvalidateWindow(WindowRef window) {
@@ -147,7 +147,8 @@ FontRef CreateFontFrom(const FontSpec& shape) {
     c.shape = shape;
     c.bytes = shape.face ? shape.face : "";
     c.shape.face = nullptr;
-    c.font = ++nextFont;
+    nextFont = FontRef{nextFont.value + 1};
+    c.font = nextFont;
     calls.push_back(c);
     return c.font;
 }

@@ -2,20 +2,16 @@
 // under Wine. A HANDLE is stored as its integer value; INVALID_HANDLE_VALUE
 // never escapes: it becomes 0, "not open".
 #include "platform/fault.h"
-#include "platform/platform.h"
-
-#include <windows.h>
+#include "platform/win32/handles.h"
 
 namespace {
-
-HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
 // Positions the file at an absolute offset. The high half is passed
 // explicitly as 0: with a null high pointer SetFilePointer would take the
 // offset as a signed LONG and refuse everything from 2 GiB on.
 void SeekTo(FileHandle file, std::uint32_t offset) {
     LONG high = 0;
-    SetFilePointer(Native(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
+    SetFilePointer(NativeFile(file), static_cast<LONG>(offset), &high, FILE_BEGIN);
 }
 
 } // namespace
@@ -28,11 +24,11 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     const DWORD disposition = kind == CreateExclusive ? CREATE_ALWAYS : OPEN_EXISTING;
     HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
-    return reinterpret_cast<FileHandle>(h);
+    return FileHandleOf(h);
 }
 
 void FileClose(FileHandle file) {
-    if (file != 0) CloseHandle(Native(file));
+    if (file != 0) CloseHandle(NativeFile(file));
 }
 
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length) {
@@ -40,7 +36,7 @@ std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std:
     const std::uint32_t allowed = FaultAllowedLength(file, offset, false, buffer, length);
     SeekTo(file, offset);
     DWORD done = 0;
-    if (!ReadFile(Native(file), buffer, allowed, &done, nullptr)) return 0;
+    if (!ReadFile(NativeFile(file), buffer, allowed, &done, nullptr)) return 0;
     return done;
 }
 
@@ -49,7 +45,7 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     const std::uint32_t allowed = FaultAllowedLength(file, offset, true, buffer, length);
     SeekTo(file, offset);
     DWORD done = 0;
-    if (allowed > 0 && !WriteFile(Native(file), buffer, allowed, &done, nullptr)) return 0;
+    if (allowed > 0 && !WriteFile(NativeFile(file), buffer, allowed, &done, nullptr)) return 0;
     return done;
 }
 
@@ -58,7 +54,7 @@ std::uint32_t FileSizeLow(FileHandle file) {
     // All ones is also the low half of a file of 4 GiB - 1 (or 8 GiB - 1...);
     // only the error code tells a failure from such a size.
     SetLastError(NO_ERROR);
-    const DWORD size = GetFileSize(Native(file), nullptr);
+    const DWORD size = GetFileSize(NativeFile(file), nullptr);
     return size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR ? 0 : size;
 }
 
@@ -77,7 +73,7 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
 
 const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length) {
     if (file == 0 || length == 0) return nullptr;
-    HANDLE mapping = CreateFileMappingA(Native(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
+    HANDLE mapping = CreateFileMappingA(NativeFile(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
     if (mapping == nullptr) return nullptr;
     const void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
                                      static_cast<DWORD>(offset), length);

@@ -65,7 +65,7 @@ void Records(Input& in, const char* name, std::int32_t count, std::size_t size,
 // int32. Mode bit 7 keeps the links as given. Opened as the window would.
 void DecodePractice(Input& in) {
     MemoryFilesReset(), FaultDisarm(), ResetSharedState();
-    MainWindow = 0x1234;
+    MainWindow = WindowRef{0x1234};
     const std::int32_t counts[4] = {in.Byte() % 9, in.Byte() % 48, in.Byte() % 48, in.Byte() % 48};
     const auto [patients, lines, quotes, entries] = counts;
     const std::uint8_t modes = in.Byte();
@@ -144,12 +144,12 @@ void FuzzViews(Input& in) {
     for (std::int32_t patient = 1; patient <= 8 && patient <= LastPatient; ++patient)
         for (std::int32_t mode = ModeClinicalFromStart; mode <= ModeDentalChart; ++mode) {
             CurrentMode = mode, CurrentPatient = patient, CurrentLine = 0, LineOrdinal = 0, ViewReady = 1;
-            for (int page = 0; page < 12; ++page) PaintCurrentView(0x77);
+            for (int page = 0; page < 12; ++page) PaintCurrentView(SurfaceRef{0x77});
             ResetRecording(); // which forgets the sheet
             SetRecordedVerticalResolution(sheet);
-            PrintFont = 0x99, CurrentLine = 0, ViewReady = 1;
+            PrintFont = FontRef{0x99}, CurrentLine = 0, ViewReady = 1;
             const bool clinical = mode <= ModeClinicalFromEnd, quotes = !clinical && mode <= ModeQuotesFromEnd;
-            (clinical ? PaintClinicalChart : quotes ? PaintQuotes : PaintDentalChart)(0x5000, 1);
+            (clinical ? PaintClinicalChart : quotes ? PaintQuotes : PaintDentalChart)(SurfaceRef{0x5000}, 1);
             const std::int32_t counter = clinical ? LastClinicalLine : quotes ? LastQuoteLine : LastChartEntry;
             Check(RecordedTexts().size() <= 1u + static_cast<std::size_t>(std::max(counter, 0)),
                   "a printed walk draws the header and at most a line per record");
@@ -157,7 +157,7 @@ void FuzzViews(Input& in) {
         }
     for (std::int32_t mode : {ModeBrowseClinique, ModeBrowseEstime}) {
         CurrentMode = mode, CurrentLine = browseFrom, ViewReady = 1;
-        for (int page = 0; page < 12; ++page) PaintCurrentView(0x77);
+        for (int page = 0; page < 12; ++page) PaintCurrentView(SurfaceRef{0x77});
         ResetRecording();
     }
     CheckNoDataFileWritten();
@@ -174,7 +174,7 @@ void FuzzIntegrity(Input& in) {
     if (!CountersWithinReach()) return;
     for (std::int32_t mode : {ModeTestClinique, ModeTestEstime}) {
         CurrentMode = mode;
-        TestChainFile(0x1234);
+        TestChainFile(WindowRef{0x1234});
         const std::int32_t n = mode == ModeTestClinique ? LastClinicalLine : LastQuoteLine;
         Check(Read("M:\\tmp\\testfich.txt").size() == static_cast<std::size_t>(std::max(n, 0)) * 4, "a slot per line");
         const std::string report = Read("M:\\tmp\\erreurfiche.txt");
@@ -219,14 +219,14 @@ void FuzzRepairs(Input& in) {
     std::vector<std::string> before;
     for (const char* name : DataFileNames) before.push_back(Read(PathOf(name)));
     switch (repair) {
-    case 0: CurrentMode = 1 + choice % 5, RouteCommand(0x1234, CMD_CORRECT); break;
+    case 0: CurrentMode = 1 + choice % 5, RouteCommand(WindowRef{0x1234}, CMD_CORRECT); break;
     case 1: CurrentMode = choice % 2 ? ModeRelinkClinical : ModeRelinkQuote, RelinkLine(); break;
     case 2: CorrectFirstrec(static_cast<FirstrecTarget>(choice % 3)); break;
     case 3: if (CurrentPatient >= 1 && CurrentPatient <= LastPatient) ResetBalance(); break;
-    case 4: ChangeUserNumbers(0x1234); break;
-    case 5: ChangeColourCodes(0x1234); break;
-    case 6: ChangeDesignNumbers(0x1234); break;
-    default: RemovePrescriptionBilling(0x1234);
+    case 4: ChangeUserNumbers(WindowRef{0x1234}); break;
+    case 5: ChangeColourCodes(WindowRef{0x1234}); break;
+    case 6: ChangeDesignNumbers(WindowRef{0x1234}); break;
+    default: RemovePrescriptionBilling(WindowRef{0x1234});
     }
     for (std::size_t f = 0; f < before.size(); ++f) {
         const std::string after = Read(PathOf(DataFileNames[f]));
@@ -265,7 +265,7 @@ void FuzzConsole(Input& in) {
     for (const auto& [mode, chain] : {std::pair{ModeTestClinique, &ClinicalChain}, {ModeTestEstime, &QuoteChain}}) {
         CurrentMode = mode;
         ResetRecording();
-        TestChainFile(0x1234);
+        TestChainFile(WindowRef{0x1234});
         const std::string windowBoxes = BoxCaptions();
         CurrentMode = ModeNone;
         HeldChain& h = held[chain == &QuoteChain];
@@ -298,7 +298,7 @@ void FuzzConsole(Input& in) {
     CurrentMode = clinical ? (fromStart ? ModeClinicalFromStart : ModeClinicalFromEnd)
                            : (fromStart ? ModeQuotesFromStart : ModeQuotesFromEnd);
     CurrentPatient = patient, LineAnswer = d.ordinal;
-    RouteCommand(0x1234, CMD_CORRECT);
+    RouteCommand(WindowRef{0x1234}, CMD_CORRECT);
     FirstrecRecord record;
     CurrentPatient = patient;
     Check(ReadFirstrec(record), "firstrec still reads");
@@ -316,7 +316,7 @@ void RunInputDialog(WindowRef, DialogKind kind) {
     if (kind != DialogLigne) return DialogCancel(kind);
     if ((LineCorrectionConfirmed = LineAnswer >= 0)) LineOrdinal = LineAnswer;
 }
-void PrintCurrentView(WindowRef) { PrintViewFromStart(0x5000); }
+void PrintCurrentView(WindowRef) { PrintViewFromStart(SurfaceRef{0x5000}); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input in{data, size};

@@ -87,7 +87,7 @@ void PracticeTest::SetUp() {
     ResetSharedState();
     ResetRecording();
     FaultDisarm();
-    MainWindow = 0x1234;
+    MainWindow = WindowRef{0x1234};
 }
 
 void PracticeTest::TearDown() {

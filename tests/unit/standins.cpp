@@ -38,7 +38,7 @@ void RunInputDialog(WindowRef, DialogKind kind) {
         }
         const char* texts[4] = {"", "", "", ""};
         for (std::size_t i = 0; i < a.texts.size() && i < 4; ++i) texts[i] = a.texts[i].c_str();
-        if (DialogConfirm(0x4444, kind, texts)) return;
+        if (DialogConfirm(WindowRef{0x4444}, kind, texts)) return;
     }
 }
 

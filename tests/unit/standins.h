@@ -23,4 +23,4 @@ const std::vector<DialogKind>& DialogsShown();
 std::size_t DialogAnswersLeft();
 
 // The surface the stand-in print job draws on.
-constexpr SurfaceRef RecordedPrinter = 0x5000;
+constexpr SurfaceRef RecordedPrinter{0x5000};

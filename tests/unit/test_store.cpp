@@ -13,11 +13,21 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <type_traits>
 
 namespace {
 
 namespace L = hostlayout;
 namespace fs = std::filesystem;
+
+// Files, windows, surfaces and fonts are references of four types: none can
+// be passed for another, nor can a number other than 0.
+template <typename A, typename... Others>
+constexpr bool Apart = (!std::is_convertible_v<A, Others> && ...);
+static_assert(Apart<FileHandle, WindowRef, SurfaceRef, FontRef, std::uintptr_t> &&
+              Apart<WindowRef, FileHandle, SurfaceRef, FontRef> && Apart<SurfaceRef, FileHandle, WindowRef, FontRef> &&
+              Apart<FontRef, FileHandle, WindowRef, SurfaceRef> &&
+              Apart<std::uintptr_t, FileHandle, WindowRef, SurfaceRef, FontRef>);
 
 class Store : public PracticeTest {
 protected:

@@ -38,10 +38,11 @@ std::string Quoted(const std::string& bytes) {
     return q + "\"";
 }
 
-std::string Name(SurfaceRef s) {
-    const std::map<SurfaceRef, std::string> names = {
-        {Scenario::Screen, "screen"}, {RecordedPrinter, "printer"}, {Scenario::Window, "window"}, {0, "none"}};
-    return names.count(s) ? names.at(s) : Hex(s);
+// A surface or window by its value: the stand-in's window surface is the window's.
+std::string Name(std::uintptr_t v) {
+    const std::map<std::uintptr_t, std::string> names = {{Scenario::Screen.value, "screen"},
+        {RecordedPrinter.value, "printer"}, {Scenario::Window.value, "window"}, {0, "none"}};
+    return names.count(v) ? names.at(v) : Hex(v);
 }
 
 std::string ColourName(Colour c) {
@@ -59,29 +60,29 @@ std::string Call(const RecordedCall& c) {
     const bool cut = c.kind == RecordedText && c.bytes.size() > 80 && second != std::string::npos;
     switch (c.kind) {
     case RecordedText:
-        s << "text " << Name(c.surface) << " " << c.x << "," << c.y << " " << ColourName(c.colour) << " "
+        s << "text " << Name(c.surface.value) << " " << c.x << "," << c.y << " " << ColourName(c.colour) << " "
           << Quoted(cut ? c.bytes.substr(0, second + 1) : c.bytes);
         if (cut) s << "... (" << c.bytes.size() << " bytes)";
         if (c.repeats > 1) s << " (drawn " << c.repeats << " times there, the last shown)";
         break;
     case RecordedBox:
         s << "box " << (c.hasCaption ? Quoted(c.caption) : "(no caption)") << " " << Quoted(c.bytes) << " style "
-          << Hex(c.style) << " owner " << Name(c.owner);
+          << Hex(c.style) << " owner " << Name(c.owner.value);
         break;
-    case RecordedFont: s << "select " << Name(c.surface) << " font " << Hex(c.font); break;
-    case RecordedClear: s << "clear " << Name(c.surface) << " " << c.x << "," << c.y << " " << c.width << "x" << c.height; break;
+    case RecordedFont: s << "select " << Name(c.surface.value) << " font " << Hex(c.font.value); break;
+    case RecordedClear: s << "clear " << Name(c.surface.value) << " " << c.x << "," << c.y << " " << c.width << "x" << c.height; break;
     case RecordedPageEnd: s << "end page"; break;
     case RecordedPageStart: s << "start page"; break;
-    case RecordedInvalidate: s << "invalidate " << Name(c.owner); break;
+    case RecordedInvalidate: s << "invalidate " << Name(c.owner.value); break;
     case RecordedFontCreate:
-        s << "create font " << Hex(c.font) << " " << Quoted(c.bytes) << " height " << f.height << " width " << f.width
+        s << "create font " << Hex(c.font.value) << " " << Quoted(c.bytes) << " height " << f.height << " width " << f.width
           << " escapement " << f.escapement << " orientation " << f.orientation << " weight " << f.weight
           << " italic " << f.italic << " underline " << f.underline << " strikeout " << f.strikeOut << " charset "
           << f.charSet << " precision " << f.outPrecision << "/" << f.clipPrecision << " quality " << f.quality
           << " pitch " << f.pitchAndFamily;
         break;
-    case RecordedFontDelete: s << "delete font " << Hex(c.font); break;
-    case RecordedFocus: s << "focus " << Name(c.owner); break;
+    case RecordedFontDelete: s << "delete font " << Hex(c.font.value); break;
+    case RecordedFocus: s << "focus " << Name(c.owner.value); break;
     }
     return s.str() + "\n";
 }

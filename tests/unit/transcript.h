@@ -16,8 +16,8 @@
 
 class Scenario : public PracticeTest {
 public:
-    static constexpr WindowRef Window = 0x1234;
-    static constexpr SurfaceRef Screen = 0x77;
+    static constexpr WindowRef Window{0x1234};
+    static constexpr SurfaceRef Screen{0x77};
 
     void SetUp() override;
     void TearDown() override;
