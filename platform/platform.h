@@ -7,8 +7,9 @@
 //   platform/posix/   files on Linux, for the native tests and tools
 //   platform/record/  a stand-in for boxes and drawing that keeps every call,
 //                     so a test can read back what the program showed
-// platform/fault.cpp is linked with both file implementations: it lets a test
-// make the Nth file transfer come up short.
+// The file implementations consult a fault hook on every transfer: in the
+// tests platform/fault.cpp, which lets a test make the Nth transfer come up
+// short; in the product platform/no_fault.cpp, which lets every one through.
 #pragma once
 
 #include <cstddef>
