@@ -1,7 +1,6 @@
 // Cutting a chain after a line chosen by its ordinal on screen, and
 // overwriting the two links of one line.
 #include "repairs/repairs.h"
-#include "shell/input.h"
 #include "store/recordio.h"
 #include "store/state.h"
 
@@ -102,11 +101,7 @@ void TruncateChartChain() {
 
 } // namespace
 
-void CorrectCurrentView(WindowRef window) {
-    if (CurrentMode < ModeClinicalFromStart || CurrentMode > ModeDentalChart) return;
-    if (CurrentPatient < 1 || CurrentPatient > LastPatient) return;
-    RunInputDialog(window, DialogLigne);
-    if (!LineCorrectionConfirmed) return; // no change, no redraw: the view keeps its numbering
+void CutViewedChain(WindowRef window) {
     if (CurrentMode <= ModeClinicalFromEnd)
         TruncateClinicalChain();
     else if (CurrentMode <= ModeQuotesFromEnd)

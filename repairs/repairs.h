@@ -18,9 +18,10 @@ bool CorrectFirstrec(FirstrecTarget target);
 // SecondLinkInput (previous).
 void RelinkLine();
 
-// Options > "Corriger": cuts the chain on screen after a line chosen by its
-// ordinal, and rebuilds its reverse links and far end.
-void CorrectCurrentView(WindowRef window);
+// Options > "Corriger" on a patient's view (modes 1 to 5), once its dialog
+// gave a line (LineOrdinal): cuts the chain on screen after that line,
+// rebuilds its reverse links and far end, and has the view drawn again.
+void CutViewedChain(WindowRef window);
 
 // File-wide field edits after their dialogs (modes 18, 23, 24) and the
 // balance reset (mode 19). The balance reset returns true when it succeeded.

@@ -194,3 +194,10 @@ int DispatchCommand(WindowRef window, unsigned id) {
 bool ViewCommandsEnabled() {
     return CurrentMode >= ModeClinicalFromStart && CurrentMode <= ModeDentalChart && PatientInRange();
 }
+
+void CorrectCurrentView(WindowRef window) {
+    if (!ViewCommandsEnabled()) return;
+    RunInputDialog(window, DialogLigne);
+    if (!LineCorrectionConfirmed) return; // no change, no redraw: the view keeps its numbering
+    CutViewedChain(window);
+}

@@ -31,3 +31,7 @@ int DispatchCommand(WindowRef window, unsigned id);
 
 // Whether "Corriger" and "Imprimer" apply: a patient's view is on screen.
 bool ViewCommandsEnabled();
+
+// Options > "Corriger": on a patient's view, the line asked for (LIGNE),
+// then the chain cut after it.
+void CorrectCurrentView(WindowRef window);

@@ -5,7 +5,7 @@
 #include "console/chains.h"
 #include "console/diagnose.h"
 #include "platform/record/record.h"
-#include "repairs/repairs.h"
+#include "shell/app.h"
 #include "store/datafiles.h"
 #include "tests/unit/fixture.h"
 #include "tests/unit/standins.h"
