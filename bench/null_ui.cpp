@@ -1,6 +1,5 @@
 // Boxes and drawing that go nowhere: the benchmark times the integrity test's
 // own work and its file transfers, not a screen.
-#include "checks/checks.h"
 #include "platform/platform.h"
 
 int ShowMessageBox(WindowRef, const char*, const char*, unsigned) { return 1; }
@@ -19,6 +18,3 @@ FontRef CreateFontFrom(const FontSpec&) { return FontRef{1}; }
 void DeleteFontRef(FontRef) {}
 SurfaceRef AcquireWindowSurface(WindowRef) { return SurfaceRef{1}; }
 void ReleaseWindowSurface(WindowRef, SurfaceRef) {}
-
-// Nothing is printed here; the test shares its entry point with the print job.
-void PrintCurrentView(WindowRef) {}

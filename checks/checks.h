@@ -11,7 +11,8 @@ void PrintOrTest(WindowRef window);
 // the findings to the report; draws the verdict on the window.
 void TestChainFile(WindowRef window);
 
-// Prints the view of the mode (1 to 5) on the default printer.
+// Prints the view of the mode (1 to 5) on the default printer, without a
+// print dialog, behind a cancel box.
 void PrintCurrentView(WindowRef window);
 
 // Compares the size of each data file with what the counters require.

@@ -1,4 +1,5 @@
-// The print job's decisions, apart from Win32.
+// The print job's pieces apart from the printer: the print font, and the
+// view drawn on paper (which chkort-cli draws on a surface of its own).
 #pragma once
 
 #include "platform/platform.h"

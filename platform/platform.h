@@ -1,12 +1,16 @@
 // The seam between the portable core and the operating system.
 //
 // Everything above this header (store/, viewers/, repairs/, checks/) reaches
-// files, message boxes and drawing surfaces only through these free functions.
+// files, message boxes, drawing surfaces and the printer only through these
+// free functions.
 // One implementation is chosen at link time:
 //   platform/win32/   the real Win32 calls, for chkort.exe
 //   platform/posix/   files on Linux, for the native tests and tools
-//   platform/record/  a stand-in for boxes and drawing that keeps every call,
-//                     so a test can read back what the program showed
+//   platform/record/  a stand-in for boxes, drawing and the printer that keeps
+//                     every call, so a test can read back what the program
+//                     showed
+//   platform/console/ boxes on stderr and drawing kept, for chkort-cli, with
+//                     platform/no_printer.cpp: no printer (the benchmark's too)
 // The file implementations consult a fault hook on every transfer: in the
 // tests platform/fault.cpp, which lets a test make the Nth transfer come up
 // short; in the product platform/no_fault.cpp, which lets every one through.
@@ -140,3 +144,26 @@ void DeleteFontRef(FontRef font);
 // A surface on the window's client area outside painting, for progress lines.
 SurfaceRef AcquireWindowSurface(WindowRef window);
 void ReleaseWindowSurface(WindowRef window, SurfaceRef surface);
+
+// ---------------------------------------------------------------- printing
+
+// The default printer's surface, without a print dialog; 0 when there is no
+// default printer.
+SurfaceRef OpenDefaultPrinter();
+void ClosePrinter(SurfaceRef printer);
+// Dots per inch across a printer surface.
+int DeviceDotsPerInch(SurfaceRef printer);
+// Lets the job's cancel box act while the printer works; false when the
+// printer will not have it.
+bool WatchPrintCancel(SurfaceRef printer);
+// The job's modeless cancel box over `owner`, which takes no input while the
+// box is open; false when it cannot be made. Its button sets `*cancelled` to
+// 1, and the printer then ends the job itself. Closing the box gives `owner`
+// back its input and the keyboard focus.
+bool OpenPrintCancelBox(WindowRef owner, int* cancelled);
+void ClosePrintCancelBox(WindowRef owner);
+// A document named `name`, started with its first page and `font` selected;
+// false when it cannot start. Ending it ends its last page and the document,
+// unless its first page could not start.
+bool StartPrintedDocument(SurfaceRef printer, const char* name, FontRef font);
+void EndPrintedDocument(SurfaceRef printer);

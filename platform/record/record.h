@@ -1,6 +1,7 @@
-// The recording stand-in for message boxes and drawing, linked by the tests in
-// place of the Win32 user interface. Every call is kept in order, so a test
-// reads like "these lines, in this colour, at these positions, then this box".
+// The recording stand-in for message boxes, drawing and the printer, linked by
+// the tests in place of the Win32 user interface. Every call is kept in order,
+// so a test reads like "these lines, in this colour, at these positions, then
+// this box".
 #pragma once
 
 #include "platform/platform.h"
@@ -36,6 +37,11 @@ struct RecordedCall {
     FontSpec shape{};        // font created (its face copied into `bytes`)
     unsigned long repeats = 1; // draws folded into this one (see below)
 };
+
+// The default printer: a surface of 300 dots per inch on which every job
+// starts. A job's frame (document, cancel box) is not recorded, only what is
+// drawn on paper, its page breaks and its font.
+constexpr SurfaceRef RecordedPrinter{0x5000};
 
 // Every call since the last reset, in order.
 const std::vector<RecordedCall>& RecordedCalls();

@@ -166,3 +166,12 @@ void FocusWindow(WindowRef window) {
     c.owner = window;
     calls.push_back(c);
 }
+
+SurfaceRef OpenDefaultPrinter() { return RecordedPrinter; }
+void ClosePrinter(SurfaceRef) {}
+int DeviceDotsPerInch(SurfaceRef) { return 300; }
+bool WatchPrintCancel(SurfaceRef) { return true; }
+bool OpenPrintCancelBox(WindowRef, int*) { return true; }
+void ClosePrintCancelBox(WindowRef) {}
+bool StartPrintedDocument(SurfaceRef, const char*, FontRef) { return true; }
+void EndPrintedDocument(SurfaceRef) {}

@@ -311,12 +311,11 @@ void FuzzConsole(Input& in) {
 
 } // namespace
 
-// The shell's Win32 pieces, answered for the fuzzers.
+// The shell's Win32 piece, answered for the fuzzers.
 void RunInputDialog(WindowRef, DialogKind kind) {
     if (kind != DialogLigne) return DialogCancel(kind);
     if ((LineCorrectionConfirmed = LineAnswer >= 0)) LineOrdinal = LineAnswer;
 }
-void PrintCurrentView(WindowRef) { PrintViewFromStart(SurfaceRef{0x5000}); }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input in{data, size};

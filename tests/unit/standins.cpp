@@ -1,9 +1,5 @@
 #include "tests/unit/standins.h"
 
-#include "checks/checks.h"
-#include "checks/print.h"
-#include "store/state.h"
-
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -40,13 +36,4 @@ void RunInputDialog(WindowRef, DialogKind kind) {
         for (std::size_t i = 0; i < a.texts.size() && i < 4; ++i) texts[i] = a.texts[i].c_str();
         if (DialogConfirm(WindowRef{0x4444}, kind, texts)) return;
     }
-}
-
-// The job's portable part, on a printer of 300 dots per inch.
-void PrintCurrentView(WindowRef) {
-    PrintCancelled = 0;
-    PrintFont = CreateFontFrom(PrintFontSpec(PrintFontHeight(300)));
-    PrintViewFromStart(RecordedPrinter);
-    DeleteFontRef(PrintFont);
-    PrintFont = 0;
 }

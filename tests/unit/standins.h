@@ -1,6 +1,6 @@
-// Stand-ins for the two pieces of the shell that need Win32: the modal input
-// dialogs, answered here from a script the test writes, and the print job,
-// which here draws on a recorded printer surface.
+// Stand-in for the piece of the shell that needs Win32: the modal input
+// dialogs, answered here from a script the test writes. (The print job is
+// the core's, on the recording stand-in's printer.)
 #pragma once
 
 #include "shell/input.h"
@@ -21,6 +21,3 @@ void ScriptDialogs(std::vector<DialogAnswer> answers);
 const std::vector<DialogKind>& DialogsShown();
 // Answers not used yet.
 std::size_t DialogAnswersLeft();
-
-// The surface the stand-in print job draws on.
-constexpr SurfaceRef RecordedPrinter{0x5000};
