@@ -23,6 +23,7 @@
 #include "store/records.h"
 #include "store/state.h"
 #include "tools/practice/generator.h"
+#include "window/state.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -9,6 +9,7 @@
 #include "checks/checks.h"
 #include "checks/integrity.h"
 #include "store/state.h"
+#include "window/state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -171,7 +172,7 @@ void WindowTurn(void* context, std::int32_t p) {
 }
 
 EndsRead WindowEnds(void*, std::int32_t p, FirstrecRecord& record) {
-    if (ReadFirstrec(record)) return EndsWhole;
+    if (ReadFirstrec(p, record)) return EndsWhole;
     return RecordBeyondFile(FirstrecFile, p) ? EndsBeyondFile : EndsNotWhole;
 }
 

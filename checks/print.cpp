@@ -3,8 +3,8 @@
 #include "checks/print.h"
 
 #include "checks/checks.h"
-#include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "checks/print.h"
 #include "resources/version.h"
 #include "store/state.h"
+#include "window/state.h"
 
 #include <cstdio>
 #include <cstring>

@@ -6,6 +6,7 @@
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "store/state.h"
+#include "window/state.h"
 
 #include <algorithm>
 #include <cstdarg>

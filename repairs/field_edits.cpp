@@ -4,6 +4,7 @@
 #include "store/format.h"
 #include "store/recordio.h"
 #include "store/state.h"
+#include "window/state.h"
 
 #include <cstdio>
 
@@ -82,9 +83,9 @@ void ChangeDesignNumbers(WindowRef window) { EditWholeFile(window, EditDesign); 
 
 bool ResetBalance() {
     IdentiteRecord record;
-    if (!ReadIdentite(record)) return false;
+    if (!ReadIdentite(CurrentPatient, record)) return false;
     ClearBalance(record);
-    if (!WriteIdentite(record)) return false;
+    if (!WriteIdentite(CurrentPatient, record)) return false;
     ShowMessageBox(0, "Le solde du patient est initialisé. Veuillez remettre le solde manuellement.", "Information",
                    BoxOk);
     return true;

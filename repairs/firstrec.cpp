@@ -2,6 +2,7 @@
 #include "repairs/repairs.h"
 #include "store/recordio.h"
 #include "store/state.h"
+#include "window/state.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ void Apply(FirstrecRecord& record, std::size_t field, std::int32_t typed, std::i
 bool CorrectFirstrec(FirstrecTarget target) {
     if (CurrentPatient >= 1 && CurrentPatient <= LastPatient) {
         FirstrecRecord record;
-        if (!ReadFirstrec(record)) return false;
+        if (!ReadFirstrec(CurrentPatient, record)) return false;
         switch (target) {
         case FirstrecClinical:
             Apply(record, FirstrecField::ClinicalStart, FirstLinkInput, LastClinicalLine);
@@ -31,7 +32,7 @@ bool CorrectFirstrec(FirstrecTarget target) {
             break;
         }
         // Written even when nothing changed.
-        if (!WriteFirstrec(record)) return false;
+        if (!WriteFirstrec(CurrentPatient, record)) return false;
     }
     CurrentMode = ModeNone;
     CurrentPatient = 0;

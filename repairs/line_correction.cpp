@@ -3,6 +3,7 @@
 #include "repairs/repairs.h"
 #include "store/recordio.h"
 #include "store/state.h"
+#include "window/state.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ void TruncateLineChain(const LineChain& chain, bool forward) {
     const std::int32_t n = LineOrdinal;
     CurrentLine = 0;
     FirstrecRecord ends;
-    if (!ReadFirstrec(ends)) return;
+    if (!ReadFirstrec(CurrentPatient, ends)) return;
     const std::size_t nearField = forward ? chain.startField : chain.endField;
     const std::size_t farField = forward ? chain.endField : chain.startField;
     const std::int32_t start = GetField(ends, nearField);
@@ -39,7 +40,7 @@ void TruncateLineChain(const LineChain& chain, bool forward) {
     if (n == 0) {
         SetField(ends, chain.startField, 0);
         SetField(ends, chain.endField, 0);
-        WriteFirstrec(ends);
+        WriteFirstrec(CurrentPatient, ends);
         return;
     }
 
@@ -51,7 +52,7 @@ void TruncateLineChain(const LineChain& chain, bool forward) {
     else
         SetChainPrev(chain, line, 0);
     SetField(ends, farField, cut);
-    if (!WriteChainLine(chain, cut, line) || !WriteFirstrec(ends)) return;
+    if (!WriteChainLine(chain, cut, line) || !WriteFirstrec(CurrentPatient, ends)) return;
 
     // Rebuild the reverse links of the kept part. The cut line's link is 0
     // now, so this walk ends there even when the dropped part looped.
@@ -67,7 +68,7 @@ void TruncateLineChain(const LineChain& chain, bool forward) {
         r = forward ? ChainNext(chain, line) : ChainPrev(chain, line);
     }
     SetField(ends, farField, previous);
-    WriteFirstrec(ends);
+    WriteFirstrec(CurrentPatient, ends);
 }
 
 void TruncateClinicalChain() { TruncateLineChain(ClinicalChain, CurrentMode == ModeClinicalFromStart); }
@@ -77,12 +78,12 @@ void TruncateChartChain() {
     const std::int32_t n = LineOrdinal;
     CurrentLine = 0;
     FirstrecRecord ends;
-    if (!ReadFirstrec(ends)) return;
+    if (!ReadFirstrec(CurrentPatient, ends)) return;
     std::int32_t r = GetField(ends, FirstrecField::ChartStart);
     if (r < 1 || r > LastChartEntry) return;
     if (n == 0) {
         SetField(ends, FirstrecField::ChartStart, 0);
-        WriteFirstrec(ends);
+        WriteFirstrec(CurrentPatient, ends);
         return;
     }
     for (std::int32_t count = 1;; ++count) {
@@ -123,7 +124,7 @@ void RelinkLine() {
     // record at all and ends the command silently.
     if (CurrentPatient < 1) return;
     FirstrecRecord ends;
-    if (!ReadFirstrec(ends)) return;
+    if (!ReadFirstrec(CurrentPatient, ends)) return;
     const std::int32_t start = GetField(ends, chain.startField);
     if (FirstLinkInput < 0 || FirstLinkInput > limit || SecondLinkInput < 0 || SecondLinkInput > limit) return;
     if (CurrentPatient < 1 || CurrentPatient > LastPatient || start < 1) return;

@@ -7,6 +7,7 @@
 #include "store/datafiles.h"
 #include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <cstdio>
 

@@ -2,7 +2,7 @@
 
 #include "repairs/repairs.h"
 #include "store/format.h"
-#include "store/state.h"
+#include "window/state.h"
 
 bool LineCorrectionConfirmed = false;
 

@@ -1,7 +1,5 @@
 #include "store/format.h"
 
-#include "store/state.h"
-
 #include <climits>
 #include <cstdio>
 
@@ -38,8 +36,8 @@ LineText Start(char* out, std::size_t capacity) {
 
 // One column of a screen line: where its value comes from and how it shows.
 enum ColumnKind {
-    OrdinalColumn, // LineOrdinal
-    NumberColumn,  // CurrentLine, the record's own number
+    OrdinalColumn, // the place in the walk on screen
+    NumberColumn,  // the record's own number
     TextColumn,    // `width` bytes, up to the first zero byte
     Int32Column,
     Int16Column,
@@ -92,13 +90,14 @@ const Column QuoteColumns[] = {
 
 // Each column followed by one separator, the last one included.
 template <std::size_t N>
-void FormatColumns(const Column (&columns)[N], const std::uint8_t* record, char* out, std::size_t capacity) {
+void FormatColumns(const Column (&columns)[N], const std::uint8_t* record, std::int32_t ordinal, std::int32_t number,
+                   char* out, std::size_t capacity) {
     LineText t = Start(out, capacity);
     for (const Column& c : columns) {
         const std::uint8_t* field = record + c.offset;
         switch (c.kind) {
-        case OrdinalColumn: Number(t, c.format, LineOrdinal); break;
-        case NumberColumn: Number(t, c.format, CurrentLine); break;
+        case OrdinalColumn: Number(t, c.format, ordinal); break;
+        case NumberColumn: Number(t, c.format, number); break;
         case TextColumn: Text(t, field, c.width); break;
         case Int32Column: Number(t, c.format, LoadI32(field)); break;
         case Int16Column: Number(t, c.format, LoadI16(field)); break;
@@ -111,13 +110,15 @@ void FormatColumns(const Column (&columns)[N], const std::uint8_t* record, char*
 
 } // namespace
 
-bool FormatClinicalLine(const ClinicalLine& line, char* out, std::size_t capacity) {
-    FormatColumns(ClinicalColumns, line.bytes, out, capacity);
+bool FormatClinicalLine(const ClinicalLine& line, std::int32_t ordinal, std::int32_t number, char* out,
+                        std::size_t capacity) {
+    FormatColumns(ClinicalColumns, line.bytes, ordinal, number, out, capacity);
     return true;
 }
 
-bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line) {
-    FormatColumns(QuoteColumns, line.bytes, out, capacity);
+bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line, std::int32_t ordinal,
+                     std::int32_t number) {
+    FormatColumns(QuoteColumns, line.bytes, ordinal, number, out, capacity);
     return true;
 }
 

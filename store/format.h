@@ -15,10 +15,13 @@ constexpr char ColumnSeparator = static_cast<char>(0xB3);
 constexpr std::size_t ScreenLineCapacity = 512;
 
 // Fill `out` (NUL-terminated, never more than `capacity` bytes) with the
-// screen line of the record. Columns 1 and 2 show LineOrdinal and CurrentLine
-// as they stand. Any record bytes are accepted; these never fail.
-bool FormatClinicalLine(const ClinicalLine& line, char* out, std::size_t capacity);
-bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line);
+// screen line of the record. Columns 1 and 2 show `ordinal` (its place in
+// the walk on screen) and `number` (the record's own). Any record bytes are
+// accepted; these never fail.
+bool FormatClinicalLine(const ClinicalLine& line, std::int32_t ordinal, std::int32_t number, char* out,
+                        std::size_t capacity);
+bool FormatQuoteLine(char* out, std::size_t capacity, const QuoteLine& line, std::int32_t ordinal,
+                     std::int32_t number);
 
 // Decimal text to a number, the way typed numbers are read: leading blanks
 // and one sign allowed, conversion stops at the first non-digit, no digit at

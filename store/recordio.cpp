@@ -46,17 +46,17 @@ bool ReadLastrec(std::uint32_t index, LastrecRecord& record) {
     return ReadRecordAt(LastrecFile, index * LastrecFile.recordSize, record.bytes);
 }
 
-bool ReadFirstrec(FirstrecRecord& record) {
-    return ReadRecordAt(FirstrecFile, RecordOffset(FirstrecFile, CurrentPatient), record.bytes);
+bool ReadFirstrec(std::int32_t patient, FirstrecRecord& record) {
+    return ReadRecordAt(FirstrecFile, RecordOffset(FirstrecFile, patient), record.bytes);
 }
-bool WriteFirstrec(const FirstrecRecord& record) {
-    return WriteRecordAt(FirstrecFile, RecordOffset(FirstrecFile, CurrentPatient), record.bytes);
+bool WriteFirstrec(std::int32_t patient, const FirstrecRecord& record) {
+    return WriteRecordAt(FirstrecFile, RecordOffset(FirstrecFile, patient), record.bytes);
 }
-bool ReadIdentite(IdentiteRecord& record) {
-    return ReadRecordAt(IdentiteFile, RecordOffset(IdentiteFile, CurrentPatient), record.bytes);
+bool ReadIdentite(std::int32_t patient, IdentiteRecord& record) {
+    return ReadRecordAt(IdentiteFile, RecordOffset(IdentiteFile, patient), record.bytes);
 }
-bool WriteIdentite(const IdentiteRecord& record) {
-    return WriteRecordAt(IdentiteFile, RecordOffset(IdentiteFile, CurrentPatient), record.bytes);
+bool WriteIdentite(std::int32_t patient, const IdentiteRecord& record) {
+    return WriteRecordAt(IdentiteFile, RecordOffset(IdentiteFile, patient), record.bytes);
 }
 
 bool ReadCliniqueLine(std::int32_t number, ClinicalLine& line) {

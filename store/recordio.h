@@ -49,11 +49,11 @@ bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* rec
 // lastrec is addressed by a 0-based index.
 bool ReadLastrec(std::uint32_t index, LastrecRecord& record);
 
-// These address the patient in CurrentPatient.
-bool ReadFirstrec(FirstrecRecord& record);
-bool WriteFirstrec(const FirstrecRecord& record);
-bool ReadIdentite(IdentiteRecord& record);
-bool WriteIdentite(const IdentiteRecord& record);
+// A patient's records by the patient's 1-based number.
+bool ReadFirstrec(std::int32_t patient, FirstrecRecord& record);
+bool WriteFirstrec(std::int32_t patient, const FirstrecRecord& record);
+bool ReadIdentite(std::int32_t patient, IdentiteRecord& record);
+bool WriteIdentite(std::int32_t patient, const IdentiteRecord& record);
 
 // Lines and entries by their 1-based number.
 bool ReadCliniqueLine(std::int32_t number, ClinicalLine& line);

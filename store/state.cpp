@@ -6,30 +6,8 @@ FileHandle hParam = 0, hFschema = 0, hFirstrec = 0, hLastrec = 0, hEstime = 0, h
 
 std::int32_t LastPatient = 0, LastQuoteLine = 0, LastClinicalLine = 0, LastChartEntry = 0;
 
-std::int32_t CurrentMode = 0;
-std::int32_t CurrentPatient = 0;
-std::int32_t CurrentLine = 0;
-std::int32_t LineOrdinal = 0;
-int ViewReady = 0;
-
-std::int32_t FirstLinkInput = 0, SecondLinkInput = 0;
-char OldUser = ' ', NewUser = ' ';
-std::int32_t OldDesign = 0, NewDesign = 0;
-std::uint8_t OldColour = 0, NewColour = 0;
-
-FontRef ScreenFont = 0, PrintFont = 0;
-int PrintCancelled = 0;
-
-void ResetSharedState() {
+void ResetStoreState() {
     MainWindow = 0;
     hParam = hFschema = hFirstrec = hLastrec = hEstime = hClinique = hIdentite = 0;
     LastPatient = LastQuoteLine = LastClinicalLine = LastChartEntry = 0;
-    CurrentMode = CurrentPatient = CurrentLine = LineOrdinal = 0;
-    ViewReady = 0;
-    FirstLinkInput = SecondLinkInput = 0;
-    OldUser = NewUser = ' ';
-    OldDesign = NewDesign = 0;
-    OldColour = NewColour = 0;
-    ScreenFont = PrintFont = 0;
-    PrintCancelled = 0;
 }

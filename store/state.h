@@ -1,6 +1,8 @@
-// The process-wide state that every operation of the program reads and
-// writes. The main window owns it for the whole run; there are no other
-// long-lived objects.
+// What the store owns for the whole run: the data file set, its counters,
+// and the owner of the boxes its failed transfers show. The window opens the
+// set at its creation and closes it at its end; there are no other
+// long-lived objects. What the window owns beside it (the command in
+// progress, the dialogs' inputs, the fonts) is in window/state.h.
 #pragma once
 
 #include "platform/platform.h"
@@ -16,48 +18,5 @@ extern FileHandle hParam, hFschema, hFirstrec, hLastrec, hEstime, hClinique, hId
 // Counters read from lastrec once, at window creation.
 extern std::int32_t LastPatient, LastQuoteLine, LastClinicalLine, LastChartEntry;
 
-// The operation in progress and where it stands.
-extern std::int32_t CurrentMode;
-extern std::int32_t CurrentPatient; // 1-based; 0 = none
-extern std::int32_t CurrentLine;    // next record to draw, or the line typed for browsing
-extern std::int32_t LineOrdinal;    // position in the walk on screen, from 1
-extern int ViewReady;               // the paint handler may draw the current view
-
-// Values typed in the dialogs.
-extern std::int32_t FirstLinkInput, SecondLinkInput;
-extern char OldUser, NewUser;
-extern std::int32_t OldDesign, NewDesign;
-extern std::uint8_t OldColour, NewColour;
-
-// Fonts of the views: the screen's, and the printer's during a print job.
-extern FontRef ScreenFont, PrintFont;
-// Set when the print job's cancel box is pressed ("Annuler"); the printed
-// walk ends at its next line.
-extern int PrintCancelled;
-
-// Operation modes held in CurrentMode.
-enum : std::int32_t {
-    ModeNone = 0,
-    ModeClinicalFromStart = 1,
-    ModeClinicalFromEnd = 2,
-    ModeQuotesFromStart = 3,
-    ModeQuotesFromEnd = 4,
-    ModeDentalChart = 5,
-    ModeRelinkClinical = 6,
-    ModeRelinkQuote = 7,
-    ModeFirstrecClinical = 8,
-    ModeFirstrecQuotes = 9,
-    ModeFirstrecChart = 10,
-    ModeTestClinique = 11,
-    ModeTestEstime = 12,
-    ModeBrowseClinique = 13,
-    ModeBrowseEstime = 14,
-    ModeChangeUser = 18,
-    ModeResetBalance = 19,
-    ModeRemoveBilling = 20,
-    ModeChangeColour = 23,
-    ModeChangeDesign = 24,
-};
-
-// Back to the state of a freshly created window with no file open (tests).
-void ResetSharedState();
+// Back to no file open, no counter and no owner (tests).
+void ResetStoreState();

@@ -2,8 +2,8 @@
 // chain, with their own header labels, line format and line colour.
 #include "store/format.h"
 #include "store/recordio.h"
-#include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <cstdio>
 #include <cstring>
@@ -26,13 +26,13 @@ struct ChainView {
 void FormatClinical(const ChainLine& line, char* out, std::size_t capacity) {
     ClinicalLine record;
     std::memcpy(record.bytes, line.bytes, sizeof record.bytes);
-    FormatClinicalLine(record, out, capacity);
+    FormatClinicalLine(record, LineOrdinal, CurrentLine, out, capacity);
 }
 
 void FormatQuote(const ChainLine& line, char* out, std::size_t capacity) {
     QuoteLine record;
     std::memcpy(record.bytes, line.bytes, sizeof record.bytes);
-    FormatQuoteLine(out, capacity, record);
+    FormatQuoteLine(out, capacity, record, LineOrdinal, CurrentLine);
 }
 
 // Colour code 49 (the character '1') marks a line to be drawn in red.
@@ -61,7 +61,7 @@ void PaintChain(SurfaceRef surface, int printing, const ChainView& view) {
 
     if (CurrentLine == 0) {
         FirstrecRecord ends;
-        if (!ReadOrEndView(ReadFirstrec(ends))) return;
+        if (!ReadOrEndView(ReadFirstrec(CurrentPatient, ends))) return;
         const std::int32_t start = GetField(ends, view.chain.startField);
         const std::int32_t end = GetField(ends, view.chain.endField);
         CurrentLine = forward ? start : end;

@@ -3,6 +3,7 @@
 #include "store/recordio.h"
 #include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <cstdio>
 
@@ -31,7 +32,7 @@ void PaintDentalChart(SurfaceRef surface, int printing) {
 
     if (CurrentLine == 0) {
         FirstrecRecord ends;
-        if (!ReadOrEndView(ReadFirstrec(ends))) return;
+        if (!ReadOrEndView(ReadFirstrec(CurrentPatient, ends))) return;
         const std::int32_t start = GetField(ends, FirstrecField::ChartStart);
         CurrentLine = start;
         char header[96];

@@ -1,5 +1,6 @@
 #include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <algorithm>
 

@@ -3,6 +3,7 @@
 #include "store/recordio.h"
 #include "store/state.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <climits>
 #include <cstring>
@@ -19,11 +20,11 @@ void PaintRawFile(SurfaceRef surface) {
         if (clinique) {
             ClinicalLine line;
             if (!ReadOrEndView(ReadCliniqueLine(CurrentLine, line))) return;
-            FormatClinicalLine(line, text, sizeof text);
+            FormatClinicalLine(line, LineOrdinal, CurrentLine, text, sizeof text);
         } else {
             QuoteLine line;
             if (!ReadOrEndView(ReadEstimeLine(CurrentLine, line))) return;
-            FormatQuoteLine(text, sizeof text, line);
+            FormatQuoteLine(text, sizeof text, line, LineOrdinal, CurrentLine);
         }
         DrawTextAt(surface, 0, y, text, static_cast<int>(std::strlen(text)));
         y += page.advance;

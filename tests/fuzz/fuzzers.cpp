@@ -16,6 +16,7 @@
 #include "store/state.h"
 #include "tools/practice/generator.h"
 #include "viewers/views.h"
+#include "window/state.h"
 
 #include <algorithm>
 #include <climits>
@@ -64,7 +65,7 @@ void Records(Input& in, const char* name, std::int32_t count, std::size_t size,
 // file's own count, or with mode bit i a step off it (int8), with bit 4 any
 // int32. Mode bit 7 keeps the links as given. Opened as the window would.
 void DecodePractice(Input& in) {
-    MemoryFilesReset(), FaultDisarm(), ResetSharedState();
+    MemoryFilesReset(), FaultDisarm(), ResetStoreState(), ResetWindowState();
     MainWindow = WindowRef{0x1234};
     const std::int32_t counts[4] = {in.Byte() % 9, in.Byte() % 48, in.Byte() % 48, in.Byte() % 48};
     const auto [patients, lines, quotes, entries] = counts;
@@ -112,18 +113,18 @@ bool CountersWithinReach() { return LastClinicalLine <= 5000 && LastQuoteLine <=
 // Both line formatters on any record: bounded lines ending with a separator;
 // the dialogs' number reading on any typed text, as the C library reads it.
 void FuzzFormat(Input& in) {
-    LineOrdinal = in.Int32(), CurrentLine = in.Int32();
+    const std::int32_t ordinal = in.Int32(), number = in.Int32();
     ClinicalLine clinical;
     QuoteLine quote;
     for (auto& b : clinical.bytes) b = in.Byte();
     for (auto& b : quote.bytes) b = in.Byte();
     char out[ScreenLineCapacity + 8];
     std::memset(out, 0x7E, sizeof out);
-    FormatClinicalLine(clinical, out, ScreenLineCapacity);
+    FormatClinicalLine(clinical, ordinal, number, out, ScreenLineCapacity);
     std::size_t n = std::strlen(out);
     Check(n >= 19 && n <= 230 && out[n - 1] == ColumnSeparator, "a clinical line's length and separator");
     Check(out[ScreenLineCapacity] == 0x7E, "a clinical line stays in its buffer");
-    FormatQuoteLine(out, ScreenLineCapacity, quote);
+    FormatQuoteLine(out, ScreenLineCapacity, quote, ordinal, number);
     n = std::strlen(out);
     Check(n >= 9 && n <= 110 && out[n - 1] == ColumnSeparator, "a quote line's length and separator");
     std::string typed; // what an edit control can hold, up to its first NUL
@@ -300,8 +301,7 @@ void FuzzConsole(Input& in) {
     CurrentPatient = patient, LineAnswer = d.ordinal;
     RouteCommand(WindowRef{0x1234}, CMD_CORRECT);
     FirstrecRecord record;
-    CurrentPatient = patient;
-    Check(ReadFirstrec(record), "firstrec still reads");
+    Check(ReadFirstrec(patient, record), "firstrec still reads");
     std::vector<std::int32_t> forward = d.kept, backward(d.kept.rbegin(), d.kept.rend());
     forward.push_back(0), backward.push_back(0);
     Check(Walk(chain, GetField(record, chain.startField), true, d.kept.size()) == forward &&

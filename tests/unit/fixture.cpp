@@ -84,7 +84,8 @@ void PracticeTest::SetUp() {
     fs::create_directories(dir);
     previous = fs::current_path();
     fs::current_path(dir);
-    ResetSharedState();
+    ResetStoreState();
+    ResetWindowState();
     ResetRecording();
     FaultDisarm();
     MainWindow = WindowRef{0x1234};

@@ -1,8 +1,8 @@
 // A practice directory for one test, and small practices laid by hand.
 //
 // PracticeTest: a fresh temporary directory made the current one (the
-// program opens its data files from there), the shared state and the
-// recording stand-in reset, the fault hook disarmed.
+// program opens its data files from there), the store's and the window's
+// state and the recording stand-in reset, the fault hook disarmed.
 //
 // MiniPractice: the files of a practice built in memory with the layouts of
 // tools/practice/layout.h (not store/), so that a wrong offset in store/
@@ -16,6 +16,7 @@
 #include "platform/record/record.h"
 #include "store/state.h"
 #include "tools/practice/layout.h"
+#include "window/state.h"
 
 #include <gtest/gtest.h>
 

@@ -158,7 +158,7 @@ TEST_F(Store, EachRecordAtItsPlace) {
     struct Case {
         const char* file;
         const char* caption;
-        std::int32_t number; // CurrentPatient for firstrec and identite
+        std::int32_t number; // the patient for firstrec and identite
         std::size_t offset, size;
         bool (*read)(std::int32_t, std::uint8_t*);
         bool (*write)(std::int32_t, const std::uint8_t*);
@@ -167,8 +167,8 @@ TEST_F(Store, EachRecordAtItsPlace) {
     [](std::int32_t n, std::uint8_t* b) { Type r; bool ok = Read; std::memcpy(b, r.bytes, sizeof r.bytes); return ok; }, \
         [](std::int32_t n, const std::uint8_t* b) { Type r; std::memcpy(r.bytes, b, sizeof r.bytes); return Write; }
     const Case cases[] = {
-        {"firstrec", "FIRSTREC", 3, 64, 32, OPS(FirstrecRecord, (CurrentPatient = n, ReadFirstrec(r)), (CurrentPatient = n, WriteFirstrec(r)))},
-        {"identite", "IDENTITE", 2, 1420, 1420, OPS(IdentiteRecord, (CurrentPatient = n, ReadIdentite(r)), (CurrentPatient = n, WriteIdentite(r)))},
+        {"firstrec", "FIRSTREC", 3, 64, 32, OPS(FirstrecRecord, ReadFirstrec(n, r), WriteFirstrec(n, r))},
+        {"identite", "IDENTITE", 2, 1420, 1420, OPS(IdentiteRecord, ReadIdentite(n, r), WriteIdentite(n, r))},
         {"clinique", "CLINIQUE", 10, 2016, 224, OPS(ClinicalLine, ReadCliniqueLine(n, r), WriteCliniqueLine(n, r))},
         {"estime", "ESTIM", 2, 86, 86, OPS(QuoteLine, ReadEstimeLine(n, r), WriteEstimeLine(n, r))},
         {"Fschema", "FSCHEMA", 12, 704, 64, OPS(ChartEntry, ReadChartEntry(n, r), WriteChartEntry(n, r))},
@@ -177,8 +177,8 @@ TEST_F(Store, EachRecordAtItsPlace) {
         {"clinique", "CLINIQUE", 19'173'963, 192, 224, OPS(ClinicalLine, ReadCliniqueLine(n, r), WriteCliniqueLine(n, r))},
         {"estime", "ESTIM", 49'941'482, 70, 86, OPS(QuoteLine, ReadEstimeLine(n, r), WriteEstimeLine(n, r))},
         {"Fschema", "FSCHEMA", 67'108'865, 0, 64, OPS(ChartEntry, ReadChartEntry(n, r), WriteChartEntry(n, r))},
-        {"firstrec", "FIRSTREC", 134'217'729, 0, 32, OPS(FirstrecRecord, (CurrentPatient = n, ReadFirstrec(r)), (CurrentPatient = n, WriteFirstrec(r)))},
-        {"identite", "IDENTITE", 3'024'627, 1624, 1420, OPS(IdentiteRecord, (CurrentPatient = n, ReadIdentite(r)), (CurrentPatient = n, WriteIdentite(r)))},
+        {"firstrec", "FIRSTREC", 134'217'729, 0, 32, OPS(FirstrecRecord, ReadFirstrec(n, r), WriteFirstrec(n, r))},
+        {"identite", "IDENTITE", 3'024'627, 1624, 1420, OPS(IdentiteRecord, ReadIdentite(n, r), WriteIdentite(n, r))},
     };
 #undef OPS
     for (const Case& c : cases) {
@@ -309,21 +309,21 @@ TEST_F(Store, AWholeFilesLinksAcrossViews) {
 
 // ---------------------------------------------------------------- screen lines
 
-std::string Clinical(const ClinicalLine& line, std::size_t capacity = ScreenLineCapacity) {
+std::string Clinical(const ClinicalLine& line, std::int32_t ordinal, std::int32_t number,
+                     std::size_t capacity = ScreenLineCapacity) {
     char out[ScreenLineCapacity + 1];
     std::memset(out, 'X', sizeof out);
-    EXPECT_TRUE(FormatClinicalLine(line, out, capacity));
+    EXPECT_TRUE(FormatClinicalLine(line, ordinal, number, out, capacity));
     EXPECT_EQ(out[capacity], 'X');
     return out;
 }
-std::string Quote(const QuoteLine& line) {
+std::string Quote(const QuoteLine& line, std::int32_t ordinal, std::int32_t number) {
     char out[ScreenLineCapacity];
-    EXPECT_TRUE(FormatQuoteLine(out, sizeof out, line));
+    EXPECT_TRUE(FormatQuoteLine(out, sizeof out, line, ordinal, number));
     return out;
 }
 
 TEST(ScreenLines, EveryColumnInItsOrderWidthAndSign) {
-    ResetSharedState();
     ClinicalLine c;
     std::uint8_t* r = c.bytes;
     std::memset(r, 0xEE, sizeof c.bytes); // what the line does not show must stay out of it
@@ -345,17 +345,14 @@ TEST(ScreenLines, EveryColumnInItsOrderWidthAndSign) {
     L::PutInt(r, L::clinique::number1, 4200);
     L::PutInt(r, L::clinique::number2, -1);
     L::PutInt(r, L::clinique::number3, INT_MIN);
-    LineOrdinal = 3;
-    CurrentLine = 120;
-    EXPECT_EQ(Clinical(c), "   3\xB3     120\xB3" "ABCDEFGH\xB3   x        \xB3 5\xB3" "AB\xB3" "D\xE9tartrage\xB3O\xB3\xB3"
-                           "F\xB3     121\xB3      -5\xB3qqqqqqqqqqqqqqqqqqqqqqqqqq\xB3" "32768\xB3" "255\xB3" "128\xB3"
-                           "    4200\xB3      -1\xB3-2147483648\xB3");
+    EXPECT_EQ(Clinical(c, 3, 120), "   3\xB3     120\xB3" "ABCDEFGH\xB3   x        \xB3 5\xB3" "AB\xB3" "D\xE9tartrage\xB3O\xB3\xB3"
+                                   "F\xB3     121\xB3      -5\xB3qqqqqqqqqqqqqqqqqqqqqqqqqq\xB3" "32768\xB3" "255\xB3" "128\xB3"
+                                   "    4200\xB3      -1\xB3-2147483648\xB3");
     std::memset(r, 0, sizeof c.bytes); // an empty record keeps every separator
-    LineOrdinal = 12345; // numbers are minimum widths, never cut
-    CurrentLine = INT_MAX;
-    EXPECT_EQ(Clinical(c), "12345\xB3" "2147483647\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3       0\xB3       0\xB3\xB3"
-                           "0\xB3" "0\xB3" "0\xB3       0\xB3       0\xB3       0\xB3");
-    EXPECT_EQ(Clinical(c, 16), "12345\xB3" "214748364"); // cut, not overrun
+    // Numbers are minimum widths, never cut.
+    EXPECT_EQ(Clinical(c, 12345, INT_MAX), "12345\xB3" "2147483647\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3\xB3       0\xB3       0\xB3\xB3"
+                                           "0\xB3" "0\xB3" "0\xB3       0\xB3       0\xB3       0\xB3");
+    EXPECT_EQ(Clinical(c, 12345, INT_MAX, 16), "12345\xB3" "214748364"); // cut, not overrun
 
     QuoteLine q;
     r = q.bytes;
@@ -367,10 +364,8 @@ TEST(ScreenLines, EveryColumnInItsOrderWidthAndSign) {
     L::PutPadded(r, L::estime::text9, "450,00", 0);
     L::PutInt(r, L::estime::prev, 9);
     L::PutInt(r, L::estime::next, 2);
-    LineOrdinal = -7;
-    CurrentLine = 5;
-    EXPECT_EQ(Quote(q), "  -7\xB3       5\xB3-25536\xB3" "15/01/24\xB3" "12345\xB3" + std::string(29, 'L') +
-                            "\xB3" "450,00\xB3       2\xB3       9\xB3");
+    EXPECT_EQ(Quote(q, -7, 5), "  -7\xB3       5\xB3-25536\xB3" "15/01/24\xB3" "12345\xB3" + std::string(29, 'L') +
+                               "\xB3" "450,00\xB3       2\xB3       9\xB3");
 }
 
 TEST(ScreenLines, TypedNumbersAreReadAsTheyAlwaysWere) {

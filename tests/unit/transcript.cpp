@@ -167,7 +167,8 @@ std::map<std::string, L::Bytes> Scenario::Files() const {
 
 void Scenario::Open(const MiniPractice& practice, const char* missing) {
     CloseDataFileSet();
-    ResetSharedState();
+    ResetStoreState();
+    ResetWindowState();
     MainWindow = Window;
     for (const auto& [name, bytes] : FilesOf(practice)) {
         if (missing && name == missing)
