@@ -1,9 +1,10 @@
 // Fault injection for the file seam, in the manner of a test VFS: a test arms
 // it, and the Nth transfer counted from then on moves fewer bytes than asked.
-// Both file implementations consult it on every read and write, so every
-// short-transfer path of the program can be driven from a test, natively and
-// under Wine. Disarmed (the default) it changes nothing. Only test builds
-// link it; the product links platform/no_fault.cpp instead.
+// Every file implementation (POSIX, Win32, memory) consults it on every read
+// and write, so every short-transfer path of the program can be driven from
+// a test, natively and under Wine. Disarmed (the default) it changes
+// nothing. Only test builds link it; the product links platform/no_fault.cpp
+// instead.
 #pragma once
 
 #include "platform/platform.h"
