@@ -56,6 +56,9 @@ enum FileOpenKind {
     OpenExclusiveExisting,
     // Created or emptied, read and write access, not shared.
     CreateExclusive,
+    // Created only if it does not exist yet, read and write access, not
+    // shared: a run's journal never takes the place of another's.
+    CreateNewExclusive,
 };
 
 // Returns 0 when the file cannot be opened. A path may use '\' as its
@@ -69,6 +72,18 @@ void FileClose(FileHandle file);
 // Returns the number of bytes transferred (0 on any failure, on handle 0 too).
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length);
 std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length);
+
+// Hands what was written to the disk; false when the system says it could not.
+bool FileFlush(FileHandle file);
+
+// Creates a directory; true when it exists afterwards.
+bool MakeDirectory(const char* path);
+
+// The local date and time, for naming and dating journals.
+struct LocalTime {
+    int year, month, day, hour, minute, second;
+};
+LocalTime LocalTimeNow();
 
 // Low 32 bits of the file's size; 0 for handle 0.
 std::uint32_t FileSizeLow(FileHandle file);

@@ -5,11 +5,13 @@
 #include "resources/resource.h"
 #include "shell/input.h"
 #include "store/datafiles.h"
+#include "store/journal.h"
 #include "store/state.h"
 #include "viewers/views.h"
 #include "window/state.h"
 
 #include <cstdio>
+#include <utility>
 
 const char HostRefusedText[] =
     "Attention ! Ce module est destiné pour la version de ORTAVO  V13.XX, V14.XX, V15.XX et V16.XX\n"
@@ -45,6 +47,21 @@ const DispatchEntry DispatchTable[] = {
     {CMD_CHANGE_DESIGN, ModeChangeDesign, DialogNumDesign},
 };
 
+// The commands that write, by the names their journal records carry.
+const std::pair<unsigned, const char*> WritingCommands[] = {
+    {CMD_RELINK_CLINICAL, "Correction d'une ligne en fiche clinique"},
+    {CMD_RELINK_QUOTE, "Correction d'une ligne en devis"},
+    {CMD_FIRSTREC_CLINICAL, "Correction du Firstrec pour clinique"},
+    {CMD_FIRSTREC_QUOTES, "Correction du Firstrec pour devis"},
+    {CMD_FIRSTREC_CHART, "Correction du Firstrec pour schéma dentaire"},
+    {CMD_RESET_BALANCE, "RAZ Solde patient"},
+    {CMD_REMOVE_BILLING, "Supprimer facturation Ordonnance"},
+    {CMD_CHANGE_USER, "Changer le numero du user"},
+    {CMD_CHANGE_DESIGN, "Changer le numero du dessin"},
+    {CMD_CHANGE_COLOUR, "Changer la couleur de la ligne en clinique"},
+    {CMD_CORRECT, "Corriger"},
+};
+
 bool PatientInRange() { return CurrentPatient >= 1 && CurrentPatient <= LastPatient; }
 
 void StartView(WindowRef window) {
@@ -69,12 +86,17 @@ bool HostVersionAccepted(unsigned major, unsigned minor) { return major >= 14 ||
 
 void OnMainWindowCreate(WindowRef window) {
     OpenDataFileSet(window);
+    // The journal goes beside the data files, which are the current
+    // directory's; without a directory to name, writes are refused.
+    char directory[256];
+    JournalStart(WorkingDirectory(directory, sizeof directory) ? directory : "?");
     ScreenFont = CreateFontFrom(ScreenFontSpec);
     LoadCounters();
 }
 
 void OnMainWindowDestroy() {
     CloseDataFileSet();
+    JournalStop();
     if (ScreenFont != 0) DeleteFontRef(ScreenFont);
     ScreenFont = 0;
 }
@@ -86,6 +108,8 @@ void PaintCurrentView(SurfaceRef surface) {
 }
 
 int RouteCommand(WindowRef window, unsigned id) {
+    for (const auto& [command, name] : WritingCommands)
+        if (command == id) JournalCommand(name);
     switch (id) {
     case ACC_CONTINUE:
         if (PagedMode(CurrentMode)) InvalidateWindow(window);

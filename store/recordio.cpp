@@ -1,6 +1,9 @@
 #include "store/recordio.h"
 
+#include "store/journal.h"
+
 #include <climits>
+#include <cstring>
 
 const RecordFile LastrecFile{"LASTREC", &hLastrec, sizeof(LastrecRecord)};
 const RecordFile FirstrecFile{"FIRSTREC", &hFirstrec, sizeof(FirstrecRecord)};
@@ -32,13 +35,68 @@ bool RecordBeyondFile(const RecordFile& file, std::int32_t number) {
     return RecordOffset(file, number) >= FileSizeLow(*file.handle);
 }
 
+namespace {
+
+// The last record of each file that was read or written while journaling,
+// with its bytes: the old bytes of the next write come from here, so the
+// journal adds no read of a data file. Every repair writes the record it
+// read last in that file (or wrote last, for a second write of it).
+struct KnownRecord {
+    const RecordFile* file;
+    bool known;
+    std::uint32_t offset;
+    std::uint8_t bytes[sizeof(IdentiteRecord)];
+};
+KnownRecord Known[] = {{&FirstrecFile, false, 0, {}}, {&IdentiteFile, false, 0, {}}, {&CliniqueFile, false, 0, {}},
+                       {&EstimeFile, false, 0, {}},   {&FschemaFile, false, 0, {}},  {&LastrecFile, false, 0, {}}};
+static_assert(sizeof(IdentiteRecord) >= sizeof(ClinicalLine) && sizeof(IdentiteRecord) >= sizeof(QuoteLine));
+
+KnownRecord* KnownFor(const RecordFile& file) {
+    for (KnownRecord& k : Known)
+        if (k.file == &file) return &k;
+    return nullptr;
+}
+
+void Remember(const RecordFile& file, std::uint32_t offset, const void* record, bool known) {
+    KnownRecord* k = JournalActive() ? KnownFor(file) : nullptr;
+    if (k == nullptr) return;
+    k->known = known;
+    k->offset = offset;
+    if (known) std::memcpy(k->bytes, record, file.recordSize);
+}
+
+} // namespace
+
+void ForgetKnownRecords() {
+    for (KnownRecord& k : Known) k.known = false;
+}
+
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
-    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) return ReportShortTransfer(file);
+    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) {
+        Remember(file, offset, record, false);
+        return ReportShortTransfer(file);
+    }
+    Remember(file, offset, record, true);
     return true;
 }
 
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record) {
-    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) return ReportShortTransfer(file);
+    if (JournalActive()) {
+        // A write whose old bytes the store does not hold could not be
+        // undone: it is refused rather than read again or left out.
+        const KnownRecord* k = KnownFor(file);
+        if (k == nullptr || !k->known || k->offset != offset) {
+            ShowMessageBox(MainWindow, "Écriture refusée : l'enregistrement n'a pas été lu avant.", file.caption,
+                           BoxOk | BoxIconStop);
+            return false;
+        }
+        if (!JournalWrite(file, offset, k->bytes, static_cast<const std::uint8_t*>(record))) return false;
+    }
+    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) {
+        Remember(file, offset, record, false);
+        return ReportShortTransfer(file);
+    }
+    Remember(file, offset, record, true);
     return true;
 }
 

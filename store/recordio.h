@@ -43,8 +43,13 @@ bool RecordBeyondFile(const RecordFile& file, std::int32_t number);
 // The box of a transfer of `file` that came up short; returns false.
 bool ReportShortTransfer(const RecordFile& file);
 
+// While journaling, the store keeps the last record of each file read or
+// written, and a write must be of that record (see store/journal.h).
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record);
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record);
+
+// The kept records forgotten (a new run, or a test).
+void ForgetKnownRecords();
 
 // lastrec is addressed by a 0-based index.
 bool ReadLastrec(std::uint32_t index, LastrecRecord& record);

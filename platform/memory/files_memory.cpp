@@ -59,7 +59,8 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     if (path == nullptr) return 0;
     const std::string p(path);
     auto it = files.find(p);
-    if (kind == CreateExclusive) {
+    if (kind == CreateNewExclusive && it != files.end()) return 0;
+    if (kind == CreateExclusive || kind == CreateNewExclusive) {
         if (!directories.count(DirectoryOf(p))) return 0;
         if (it != files.end() && it->second.holders > 0) return 0;
         MemoryFile& f = files[p];
@@ -105,6 +106,17 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     ++f->writes;
     return allowed;
 }
+
+bool FileFlush(FileHandle file) { return Open(file) != nullptr; }
+
+bool MakeDirectory(const char* path) {
+    // Only in a directory that exists, as on a disk.
+    if (!directories.count(DirectoryOf(path))) return false;
+    directories.insert(path);
+    return true;
+}
+
+LocalTime LocalTimeNow() { return {2024, 1, 15, 9, 30, 0}; }
 
 std::uint32_t FileSizeLow(FileHandle file) {
     MemoryFile* f = Open(file);

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
@@ -32,6 +33,8 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     int fd = -1;
     if (kind == CreateExclusive) {
         fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    } else if (kind == CreateNewExclusive) {
+        fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } else if (kind == OpenSharedReadOnly) {
         fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
     } else {
@@ -84,6 +87,21 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
         done += static_cast<std::uint32_t>(n);
     }
     return done;
+}
+
+bool FileFlush(FileHandle file) { return file != 0 && ::fsync(Descriptor(file)) == 0; }
+
+bool MakeDirectory(const char* path) {
+    const std::string p = NativePath(path);
+    struct stat st;
+    return ::mkdir(p.c_str(), 0777) == 0 || (errno == EEXIST && ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+LocalTime LocalTimeNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    return {t.tm_year + 1900, t.tm_mon + 1, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
 }
 
 std::uint32_t FileSizeLow(FileHandle file) {

@@ -21,7 +21,9 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
     const DWORD access = kind == OpenSharedReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
     const DWORD share = shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
-    const DWORD disposition = kind == CreateExclusive ? CREATE_ALWAYS : OPEN_EXISTING;
+    const DWORD disposition = kind == CreateExclusive      ? CREATE_ALWAYS
+                              : kind == CreateNewExclusive ? CREATE_NEW
+                                                           : OPEN_EXISTING;
     HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
     return FileHandleOf(h);
@@ -47,6 +49,20 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     DWORD done = 0;
     if (allowed > 0 && !WriteFile(NativeFile(file), buffer, allowed, &done, nullptr)) return 0;
     return done;
+}
+
+bool FileFlush(FileHandle file) { return file != 0 && FlushFileBuffers(NativeFile(file)); }
+
+bool MakeDirectory(const char* path) {
+    if (CreateDirectoryA(path, nullptr)) return true;
+    const DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+LocalTime LocalTimeNow() {
+    SYSTEMTIME t;
+    GetLocalTime(&t);
+    return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
 }
 
 std::uint32_t FileSizeLow(FileHandle file) {

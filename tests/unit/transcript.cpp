@@ -111,11 +111,59 @@ std::string ReportFile(const std::string& name, const L::Bytes& now) {
     return s;
 }
 
+// The records a step added to the run's journal, read by this test's own
+// knowledge of the format: the header, each command, each write with its
+// runs of old and new bytes; a frame whose check is wrong, or bytes left
+// after the last whole record, said as such. Times are left out: they are
+// the clock's.
+std::string JournalChanges(const L::Bytes* before, const L::Bytes& now) {
+    const auto u32 = [&](std::size_t at) { return static_cast<std::uint32_t>(L::GetSigned(now.data() + at, L::Field{0, 4})); };
+    const auto u16 = [&](std::size_t at) { return static_cast<unsigned>(now[at] | now[at + 1] << 8); };
+    const char* files[] = {"?", "firstrec", "identite", "clinique", "estime", "Fschema"};
+    const std::size_t sizes[] = {1, L::firstrec::size, L::identite::size, L::clinique::size, L::estime::size, L::fschema::size};
+    std::ostringstream s;
+    s << std::hex << std::setfill('0');
+    std::size_t at = 24;
+    if (!before) s << "journal " << Quoted(std::string(now.begin(), now.begin() + 8)) << " header\n";
+    if (before && before->size() == now.size()) return "";
+    while (at + 9 <= now.size()) {
+        const std::size_t length = u32(at + 1);
+        if (at + 9 + length > now.size()) break;
+        std::uint32_t h = 2166136261u;
+        for (std::size_t i = at; i < at + 5 + length; ++i) h = (h ^ now[i]) * 16777619u;
+        const bool shown = !before || at >= before->size();
+        const std::size_t body = at + 5;
+        if (shown && now[at] == 'C') {
+            s << "journal command " << Quoted(std::string(now.begin() + body + 14, now.begin() + body + length));
+        } else if (shown && now[at] == 'W') {
+            const unsigned file = now[body] < 6 ? now[body] : 0;
+            s << "journal write " << files[file] << std::dec << " @" << u32(body + 1) << " (record "
+              << u32(body + 1) / sizes[file] + 1 << ")" << std::hex;
+            for (std::size_t r = body + 5; r + 4 <= body + length;) {
+                const unsigned first = u16(r), n = u16(r + 2);
+                s << std::dec << " +" << first << std::hex << ":";
+                for (unsigned j = 0; j < n; ++j) s << " " << std::setw(2) << +now[r + 4 + j];
+                s << " ->";
+                for (unsigned j = 0; j < n; ++j) s << " " << std::setw(2) << +now[r + 4 + n + j];
+                r += 4 + 2 * n;
+            }
+        } else if (shown) {
+            s << "journal record of kind " << Quoted(std::string(1, static_cast<char>(now[at])));
+        }
+        if (shown && h != u32(at + 5 + length)) s << " (check wrong)";
+        if (shown) s << "\n";
+        at += 9 + length;
+    }
+    if (at != now.size()) s << std::dec << "journal ends with " << now.size() - at << " bytes of no whole record\n";
+    return s.str();
+}
+
 // What changed in a data file: its size, then each run of changed bytes
 // (runs closer than four bytes are one), with its record and offset in it.
 std::string Changes(const std::string& name, const L::Bytes* before, const L::Bytes& now) {
     const L::Bytes& was = before ? *before : now;
     if (name == "tmp/erreurfiche.txt" || name == "tmp/testfich.txt") return before && was == now ? "" : ReportFile(name, now);
+    if (name.rfind("chkort-journal/", 0) == 0) return JournalChanges(before, now);
     const std::map<std::string, std::size_t> sizes = {
         {"clinique", L::clinique::size}, {"estime", L::estime::size},     {"Fschema", L::fschema::size},
         {"firstrec", L::firstrec::size}, {"identite", L::identite::size}, {"lastrec", L::lastrec::size}};

@@ -1,0 +1,245 @@
+#include "store/journal.h"
+
+#include "store/state.h"
+
+#include <cstdio>
+#include <cstring>
+
+const char JournalFolder[] = "chkort-journal";
+
+namespace {
+
+constexpr char Magic[] = "CHKORTJ1";
+constexpr std::uint32_t HeaderSize = 24;
+constexpr std::uint32_t Framing = 1 + 4 + 4; // kind, length, check
+
+// The journal's file numbers, fixed by the format.
+const RecordFile* const JournalFiles[] = {nullptr, &FirstrecFile, &IdentiteFile, &CliniqueFile, &EstimeFile,
+                                          &FschemaFile};
+
+std::string directory;     // of the data files; "" while not journaling
+std::string path;          // of the run's journal, once created
+FileHandle hJournal = 0;
+std::uint32_t journalEnd = 0; // after the last whole record written
+std::string command;       // heads the next record, until written
+bool commandWritten = false;
+
+std::uint32_t Fnv1a(const std::uint8_t* bytes, std::size_t n, std::uint32_t h = 2166136261u) {
+    for (std::size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 16777619u;
+    return h;
+}
+
+void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
+    out.push_back(static_cast<std::uint8_t>(v));
+    out.push_back(static_cast<std::uint8_t>(v >> 8));
+}
+std::uint32_t Get32(const std::uint8_t* p) {
+    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+
+std::string Digits(const LocalTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", t.year % 10000, t.month % 100, t.day % 100,
+                  t.hour % 100, t.minute % 100, t.second % 100);
+    return text;
+}
+
+// Frames a payload as a record: kind, length, payload, check.
+std::vector<std::uint8_t> Frame(char kind, const std::vector<std::uint8_t>& payload) {
+    std::vector<std::uint8_t> record{static_cast<std::uint8_t>(kind)};
+    Put32(record, static_cast<std::uint32_t>(payload.size()));
+    record.insert(record.end(), payload.begin(), payload.end());
+    Put32(record, Fnv1a(record.data(), record.size()));
+    return record;
+}
+
+bool Append(const std::vector<std::uint8_t>& bytes) {
+    const auto n = static_cast<std::uint32_t>(bytes.size());
+    if (FileWrite(hJournal, journalEnd, bytes.data(), n) != n) return false;
+    journalEnd += n;
+    return true;
+}
+
+// The run's journal, created at its first record.
+bool Create() {
+    const std::string folder = directory + "\\" + JournalFolder;
+    if (!MakeDirectory(folder.c_str())) return false;
+    const LocalTime now = LocalTimeNow();
+    const std::string stamp = Digits(now);
+    const std::string name = stamp.substr(0, 8) + "-" + stamp.substr(8);
+    for (int n = 1; n < 100 && hJournal == 0; ++n) {
+        path = folder + "\\" + name + (n > 1 ? "-" + std::to_string(n) : "") + ".jnl";
+        hJournal = FileOpen(path.c_str(), CreateNewExclusive);
+    }
+    if (hJournal == 0) {
+        path.clear();
+        return false;
+    }
+    std::vector<std::uint8_t> header(Magic, Magic + 8);
+    header.insert(header.end(), stamp.begin(), stamp.end());
+    header.push_back('\r');
+    header.push_back('\n');
+    journalEnd = 0;
+    return Append(header);
+}
+
+bool Refuse() {
+    ShowMessageBox(MainWindow,
+                   "Le journal d'annulation ne peut pas être écrit (dossier chkort-journal du dossier des "
+                   "données : disque plein ou accès refusé).\nLa commande s'arrête ici : rien de plus n'est "
+                   "écrit dans les fichiers.",
+                   "Journal d'annulation", BoxOk | BoxIconStop);
+    return false;
+}
+
+} // namespace
+
+void JournalStart(const char* dataDirectory) {
+    JournalStop();
+    directory = dataDirectory;
+    ForgetKnownRecords();
+}
+
+void JournalStop() {
+    if (hJournal != 0) {
+        FileFlush(hJournal);
+        FileClose(hJournal);
+    }
+    hJournal = 0;
+    directory.clear();
+    path.clear();
+    command.clear();
+    commandWritten = false;
+    journalEnd = 0;
+}
+
+bool JournalActive() { return !directory.empty(); }
+
+void JournalCommand(const char* name) {
+    if (hJournal != 0 && commandWritten) FileFlush(hJournal);
+    command = name;
+    commandWritten = false;
+}
+
+const std::string& JournalPath() { return path; }
+
+bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8_t* before,
+                  const std::uint8_t* after) {
+    std::uint8_t number = 0;
+    for (std::uint8_t i = 1; i < sizeof JournalFiles / sizeof *JournalFiles; ++i)
+        if (JournalFiles[i] == &file) number = i;
+    std::vector<std::uint8_t> payload{number};
+    Put32(payload, offset);
+    for (std::uint32_t i = 0; i < file.recordSize;) {
+        if (before[i] == after[i]) {
+            ++i;
+            continue;
+        }
+        std::uint32_t end = i + 1;
+        while (end < file.recordSize && before[end] != after[end]) ++end;
+        Put16(payload, i);
+        Put16(payload, end - i);
+        payload.insert(payload.end(), before + i, before + end);
+        payload.insert(payload.end(), after + i, after + end);
+        i = end;
+    }
+    if (payload.size() == 5) return true; // nothing changes: nothing to undo
+    if (number == 0) return Refuse();     // a file the journal cannot name
+    if (hJournal == 0 && !Create()) return Refuse();
+    if (!commandWritten) {
+        const std::string stamp = Digits(LocalTimeNow());
+        std::vector<std::uint8_t> head(stamp.begin(), stamp.end());
+        head.insert(head.end(), command.begin(), command.end());
+        if (!Append(Frame('C', head))) return Refuse();
+        commandWritten = true;
+    }
+    if (!Append(Frame('W', payload))) return Refuse();
+    return true;
+}
+
+bool ReadJournal(const char* name, Journal& journal) {
+    journal = Journal{};
+    const FileHandle file = FileOpen(name, OpenSharedReadOnly);
+    if (file == 0) return false;
+    const std::uint32_t size = FileSizeLow(file);
+    std::vector<std::uint8_t> bytes(size);
+    const bool read = size == 0 || FileRead(file, 0, bytes.data(), size) == size;
+    FileClose(file);
+    if (!read || size < HeaderSize || std::memcmp(bytes.data(), Magic, 8) != 0) return false;
+    journal.time.assign(bytes.begin() + 8, bytes.begin() + 22);
+    journal.size = size;
+    std::uint32_t at = HeaderSize;
+    while (size - at >= Framing) {
+        const std::uint8_t* p = bytes.data() + at;
+        const std::uint32_t length = Get32(p + 1);
+        if (length > size - at - Framing) break;
+        if (Get32(p + 5 + length) != Fnv1a(p, 5 + length)) break;
+        const std::uint8_t* body = p + 5;
+        JournalEntry e{static_cast<char>(p[0]), {}, {}, nullptr, 0, {}};
+        bool whole = true;
+        if (e.kind == 'C' && length >= 14) {
+            e.time.assign(body, body + 14);
+            e.command.assign(body + 14, body + length);
+        } else if (e.kind == 'W' && length >= 5) {
+            e.file = body[0] < sizeof JournalFiles / sizeof *JournalFiles ? JournalFiles[body[0]] : nullptr;
+            e.offset = Get32(body + 1);
+            for (std::uint32_t r = 5; whole && r < length;) {
+                const std::uint32_t n = length - r >= 4 ? Get16(body + r + 2) : 0;
+                const std::uint16_t first = length - r >= 4 ? Get16(body + r) : 0;
+                whole = n > 0 && length - r - 4 >= 2 * n && (e.file == nullptr || first + n <= e.file->recordSize);
+                if (!whole) break;
+                JournalRun run{first, {body + r + 4, body + r + 4 + n}, {body + r + 4 + n, body + r + 4 + 2 * n}};
+                e.runs.push_back(std::move(run));
+                r += 4 + 2 * n;
+            }
+        } else {
+            whole = false;
+        }
+        if (!whole) break;
+        journal.entries.push_back(std::move(e));
+        at += Framing + length;
+    }
+    journal.wholeBytes = at;
+    journal.cut = at != size;
+    return true;
+}
+
+void UndoJournal(const Journal& journal, bool dryRun,
+                 void (*report)(const JournalEntry& entry, UndoOutcome outcome, void* context), void* context) {
+    for (auto e = journal.entries.rbegin(); e != journal.entries.rend(); ++e) {
+        if (e->kind != 'W') continue;
+        if (e->file == nullptr) {
+            report(*e, UndoFailed, context);
+            continue;
+        }
+        std::uint8_t record[sizeof(IdentiteRecord)];
+        if (!ReadRecordAt(*e->file, e->offset, record)) {
+            report(*e, UndoFailed, context);
+            continue;
+        }
+        bool written = true, old = true;
+        for (const JournalRun& r : e->runs) {
+            written = written && std::memcmp(record + r.at, r.after.data(), r.after.size()) == 0;
+            old = old && std::memcmp(record + r.at, r.before.data(), r.before.size()) == 0;
+        }
+        if (!written) {
+            report(*e, old ? UndoUnchanged : UndoKept, context);
+            continue;
+        }
+        for (const JournalRun& r : e->runs) std::memcpy(record + r.at, r.before.data(), r.before.size());
+        if (!dryRun && !WriteRecordAt(*e->file, e->offset, record)) {
+            report(*e, UndoFailed, context);
+            continue;
+        }
+        report(*e, UndoRestored, context);
+    }
+}
+
+void ResetJournal() {
+    JournalStop();
+    ForgetKnownRecords();
+}
