@@ -21,7 +21,7 @@ const char* const Usage =
     "\n"
     "Examine les fichiers de données ORTAVO du DOSSIER (par défaut le dossier\n"
     "courant) avec le code même de chkort.exe. Les fichiers sont ouverts en\n"
-    "lecture seule : rien n'y est jamais écrit.\n"
+    "lecture seule : seule la commande annuler y écrit.\n"
     "\n"
     "Commandes :\n"
     "  test clinique|devis [DOSSIER] [--report FICHIER] [--map FICHIER] [--json]\n"
@@ -42,16 +42,27 @@ const char* const Usage =
     "      Ce qui ne va pas dans les chaînes du patient, et la réparation de la\n"
     "      fenêtre qui le corrige, avec les valeurs à saisir. Ne modifie rien.\n"
     "      all : tous les patients que le test ou les chaînes signalent.\n"
+    "  journal [DOSSIER]\n"
+    "      Les journaux d'annulation de chkort.exe (dossier chkort-journal du\n"
+    "      DOSSIER) : leur date, leurs commandes, combien d'enregistrements\n"
+    "      chacune a modifiés.\n"
+    "  annuler JOURNAL [DOSSIER] [--essai]\n"
+    "      Remet les octets que chkort.exe a remplacés, du plus récent au plus\n"
+    "      ancien. Un enregistrement modifié depuis par un autre programme est\n"
+    "      laissé tel quel et signalé. JOURNAL : un fichier, ou un nom du\n"
+    "      dossier chkort-journal. --essai dit ce qui serait fait, sans écrire.\n"
     "\n"
     "Options :\n"
     "  --json      le résultat en JSON (test, sizes, diagnose)\n"
+    "  --essai     annuler sans rien écrire\n"
     "  --help      cette aide\n"
     "  --version   la version\n"
     "\n"
     "Code de sortie : 0 rien à signaler ; 1 des constats (rapport non vide,\n"
     "enregistrement illisible, fichier trop court, vue interrompue, chaîne\n"
-    "endommagée) ; 2 la commande n'a pas pu s'exécuter (usage, dossier ou\n"
-    "fichier introuvable, patient inconnu).\n";
+    "endommagée, enregistrement laissé tel quel ou journal coupé par annuler) ;\n"
+    "2 la commande n'a pas pu s'exécuter (usage, dossier ou fichier\n"
+    "introuvable, patient inconnu, journal illisible).\n";
 
 // Which handle each data file goes into.
 struct NamedFile {
@@ -123,6 +134,8 @@ int Parse(int argc, char** argv, CliOptions& o) {
             o.fromEnd = true;
         } else if (a == "--raw") {
             o.raw = true;
+        } else if (a == "--essai") {
+            o.dryRun = true;
         } else if (a == "--report" || a == "--map" || a.rfind("--report=", 0) == 0 || a.rfind("--map=", 0) == 0) {
             const bool isReport = a.rfind("--report", 0) == 0;
             const std::size_t eq = a.find('=');
@@ -162,7 +175,13 @@ int Parse(int argc, char** argv, CliOptions& o) {
         if (!t) return UsageError("%s : quelle vue ? clinical, quotes ou chart", "show");
         if (!(t = ViewTarget(t))) return UsageError("show : vue inconnue : %s (clinical, quotes ou chart)", words[1]);
         o.target = t;
-    } else if (o.command != "sizes" && o.command != "diagnose") {
+    } else if (o.command == "annuler") {
+        const char* j = take();
+        if (!j) return UsageError("%s : quel journal ?", "annuler");
+        // A file as given is made absolute now, before the command moves to
+        // the practice's directory; anything else is a name in its journals.
+        o.journal = IsFile(j) ? AbsolutePath(j) : j;
+    } else if (o.command != "sizes" && o.command != "diagnose" && o.command != "journal") {
         return UsageError("commande inconnue : %s", words[0]);
     }
     if (o.command == "show") {
@@ -191,9 +210,10 @@ int Parse(int argc, char** argv, CliOptions& o) {
     if (const char* d = take()) o.directory = d;
     if (next < words.size()) return UsageError("argument de trop : %s", words[next]);
 
-    const bool jsonAllowed = o.command != "show";
+    const bool jsonAllowed = o.command == "test" || o.command == "sizes" || o.command == "diagnose";
     const bool rawAllowed = o.command == "show";
     const bool filesAllowed = o.command == "test";
+    if (o.dryRun && o.command != "annuler") return UsageError("%s ne s'applique qu'à annuler", "--essai");
     if (o.json && !jsonAllowed) return UsageError("--json ne s'applique pas à %s", o.command.c_str());
     if ((o.raw || o.fromEnd) && !rawAllowed)
         return UsageError("%s ne s'applique qu'à show", o.raw ? "--raw" : "--from-end");
@@ -240,7 +260,7 @@ int Refuse(const char* format, ...) {
 
 std::string ShownDirectory(const CliOptions& options) { return NativeToUtf8(options.directory); }
 
-bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files) {
+bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files, bool writable) {
     const std::string shown = ShownDirectory(options);
     if (!IsDirectory(options.directory)) {
         if (IsFile(options.directory)) Refuse("%s n'est pas un dossier\n", shown.c_str());
@@ -261,7 +281,7 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         return false;
     }
 
-    DataFilesReadOnly = true;
+    DataFilesReadOnly = !writable;
     for (const char* name : files) {
         FileHandle* handle = nullptr;
         for (const NamedFile& f : DataFiles)
@@ -272,7 +292,8 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         ConsoleMuteBoxes(false);
         if (h == 0) {
             const std::string path = JoinPath(shown, name);
-            if (IsFile(name)) Refuse("impossible d'ouvrir en lecture le fichier %s\n", path.c_str());
+            if (IsFile(name)) Refuse(writable ? "impossible d'ouvrir en écriture le fichier %s\n"
+                                              : "impossible d'ouvrir en lecture le fichier %s\n", path.c_str());
             else Refuse("fichier introuvable : %s\n", path.c_str());
             ClosePractice();
             return false;
@@ -315,6 +336,8 @@ int RunCli(int argc, char** argv) {
     if (options.command == "test") result = RunTest(options);
     else if (options.command == "sizes") result = RunSizes(options);
     else if (options.command == "show") result = RunShow(options);
+    else if (options.command == "annuler") result = RunUndo(options);
+    else if (options.command == "journal") result = RunJournals(options);
     else result = RunDiagnose(options);
     ClosePractice();
     std::fflush(stdout);

@@ -1,6 +1,7 @@
 // chkort-cli: the console companion. It runs the window's own checks and
 // views on a practice's data files, opened for reading only, and prints what
-// they find; it never writes a data file.
+// they find. Only `annuler` writes data files: it puts back what a journal
+// of the window says was replaced.
 #pragma once
 
 #include "platform/console/console.h"
@@ -25,6 +26,8 @@ struct CliOptions {
     std::string directory = "."; // as given
     std::string report, map;     // absolute paths, or empty
     bool json = false, fromEnd = false, raw = false;
+    std::string journal;         // annuler: the journal, absolute when it was found as given
+    bool dryRun = false;         // annuler --essai
 };
 
 // The whole program; returns its exit status.
@@ -34,8 +37,9 @@ int RunCli(int argc, char** argv);
 int Refuse(const char* format, ...);
 
 // Checks the directory, makes it the current one, opens `files` of it for
-// reading only and loads the counters. On failure says why and returns false.
-bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files);
+// reading only (for reading and writing with `writable`) and loads the
+// counters. On failure says why and returns false.
+bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files, bool writable = false);
 void ClosePractice();
 // The directory as given, for messages (UTF-8).
 std::string ShownDirectory(const CliOptions& options);
@@ -49,3 +53,5 @@ int RunTest(const CliOptions& options);
 int RunSizes(const CliOptions& options);
 int RunShow(const CliOptions& options);
 int RunDiagnose(const CliOptions& options);
+int RunUndo(const CliOptions& options);
+int RunJournals(const CliOptions& options);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 bool IsDirectory(const std::string& path);
 bool IsFile(const std::string& path);
@@ -19,3 +20,5 @@ bool ChangeDirectory(const std::string& path);
 std::string MakeWorkDirectory();
 // Whether two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
+// The names of the files of a directory, in order; empty when there are none.
+std::vector<std::string> FilesIn(const std::string& directory);

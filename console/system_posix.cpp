@@ -1,7 +1,9 @@
 // Directories, paths and copies on Linux.
 #include "console/system.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -43,3 +45,14 @@ bool SameFile(const std::string& a, const std::string& b) {
            sa.st_ino == sb.st_ino;
 }
 
+
+std::vector<std::string> FilesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* d = ::opendir(directory.c_str());
+    if (d == nullptr) return names;
+    while (const dirent* e = ::readdir(d))
+        if (IsFile(JoinPath(directory, e->d_name))) names.push_back(e->d_name);
+    ::closedir(d);
+    std::sort(names.begin(), names.end());
+    return names;
+}

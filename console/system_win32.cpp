@@ -2,6 +2,7 @@
 // rest of the program.
 #include "console/system.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <windows.h>
 
@@ -59,3 +60,16 @@ bool SameFile(const std::string& a, const std::string& b) {
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
+
+std::vector<std::string> FilesIn(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA(JoinPath(directory, "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) names.push_back(found.cFileName);
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+    std::sort(names.begin(), names.end());
+    return names;
+}

@@ -29,6 +29,24 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     "counted": ["truncate:firstrec:4"],
 }
 DATA = "est un fichier de données du cabinet : il ne sera pas remplacé"
+JOURNAL = "sound/chkort-journal/20240115-093000.jnl"
+
+
+def frame(kind, payload):
+    """A journal record: kind, length, payload, FNV-1a 32 check of the three."""
+    record = kind + len(payload).to_bytes(4, "little") + payload
+    check = 2166136261
+    for b in record:
+        check = ((check ^ b) * 16777619) % 2 ** 32
+    return record + check.to_bytes(4, "little")
+
+
+# Corriger wrote clinique line 2 (its first four bytes now "\x1b[2J") and
+# line 3 (its first two said to be "zz", which they are not); then a crash
+# cut the next record after five bytes.
+JOURNAL_BYTES = (b"CHKORTJ120240115093000\r\n" + frame(b"C", b"20240115093100Corriger")
+                 + frame(b"W", b"\x03" + (224).to_bytes(4, "little") + b"\x00\x00\x04\x00ABCD\x1b[2J")
+                 + frame(b"W", b"\x03" + (448).to_bytes(4, "little") + b"\x00\x00\x02\x00xyzz") + b"W\x09\x00\x00\x00")
 
 # Run in the test's directory {root}, which holds the practices and is TMPDIR:
 # arguments, exit status, pieces of stdout, a piece of stderr.
@@ -88,6 +106,22 @@ CASES = [
     (["diagnose", "2", "damaged", "--json"], 1,
      '"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
      '"patient": 2, "ordinal": 7, "keeps": {"count": 7, "first": 7, "last": 29}}', ""),
+    # The journals: listed with their commands, undone newest first, a record
+    # changed since kept; the data files stay closed to writing but for
+    # annuler, which here cannot open them so.
+    (["journal", "sound"], 1, ("20240115-093000.jnl  15/01/2024 09:30:00  2 enregistrements modifiés\n"
+                               "  15/01/2024 09:31:00  Corriger : 2\n"), "5 octets après son dernier enregistrement"),
+    (["journal", "damaged"], 0, "aucun journal dans damaged/chkort-journal\n", ""),
+    (["annuler", "20240115-093000.jnl", "sound", "--essai"], 1,
+     "clinique enregistrement 3 (octet 448) : conservé, modifié depuis par un autre programme\n"
+     "clinique enregistrement 2 (octet 224) : à rétablir\n1 à rétablir, 0 déjà d'origine, 1 conservé, 0 en échec\n",
+     "20240115-093000.jnl est coupé : 5 octets"),
+    (["annuler", JOURNAL, "sound", "--essai"], 1, "clinique enregistrement 2 (octet 224) : à rétablir\n", ""),
+    (["annuler", "20240115-093000.jnl", "sound"], 2, "", "impossible d'ouvrir en écriture le fichier sound/lastrec"),
+    (["annuler", "other.jnl", "sound", "--essai"], 2, "", "journal introuvable : other.jnl"),
+    (["annuler", "sound/lastrec", "sound", "--essai"], 2, "", "sound/lastrec n'est pas un journal de chkort.exe"),
+    (["annuler", "--essai"], 2, "", "annuler : quel journal ?"),
+    (["sizes", "sound", "--essai"], 2, "", "--essai ne s'applique qu'à annuler"),
     (["diagnose", "3", "crossed", "--json"], 1, '"menu": "Correction du Firstrec pour clinique", "patient": 3, '
      '"start": 4, "end": 28}, "also_claimed_by": [], "orphans": [{"start": 4, "end": 28, "count": 5}]', ""),
 ]
@@ -106,7 +140,9 @@ class Invocations(unittest.TestCase):
         lastrec.write_bytes(lastrec.read_bytes()[:12] + (3000000).to_bytes(4, "little") + lastrec.read_bytes()[16:])
         clinique = root / "sound" / "clinique"  # line 2 is patient 1's first
         clinique.write_bytes(clinique.read_bytes()[:224] + b"\x1b[2J" + clinique.read_bytes()[228:])
-        files = sorted(root.glob("*/*"))
+        (root / JOURNAL).parent.mkdir()
+        (root / JOURNAL).write_bytes(JOURNAL_BYTES)
+        files = sorted(p for p in root.glob("*/**/*") if p.is_file())
         for p in files:
             os.utime(p, ns=(10 ** 18, 10 ** 18))  # 2001
             p.chmod(0o444)
@@ -120,7 +156,8 @@ class Invocations(unittest.TestCase):
                     self.assertIn(piece if isinstance(piece, bytes) else piece.encode(), r.stdout)
                 self.assertIn(err.replace("{root}", str(root)), r.stderr.decode())
                 self.assertTrue(status != 2 or r.stdout == b"", r.stdout)  # a refusal writes only to stderr
-        self.assertEqual(sorted(p for p in root.glob("*/*") if p.parent.name in PRACTICES), files)
+        self.assertEqual(sorted(p for p in root.glob("*/**/*") if p.is_file() and p.parts[len(root.parts)] in PRACTICES),
+                         files)
         self.assertEqual([(p.read_bytes(), p.stat().st_mtime_ns) for p in files], before)
 
 
