@@ -7,6 +7,7 @@
 #include "checks/print.h"
 #include "resources/resource.h"
 #include "shell/app.h"
+#include "store/journal.h"
 
 #include <cstring>
 #include <filesystem>
@@ -489,6 +490,76 @@ SCENARIO(billing) {
     Command(CMD_REMOVE_BILLING);
     Open(MiniPractice(1, 0, 3, 1));
     Command(CMD_REMOVE_BILLING);
+}
+
+// Repairs of every kind journaled, then undone from the journal, newest
+// first, back to the original bytes but for a record changed in between;
+// a journal cut short; writes the journal cannot take refused.
+SCENARIO(journal_undo) {
+    MiniPractice m(2, 6, 4, 4);
+    m.ClinicalChain(1, {1, 2, 3, 4});
+    m.QuoteChain(1, {1, 2, 3});
+    m.ChartChain(1, {1, 2, 3});
+    for (int i = 1; i <= 6; ++i) std::memcpy(m.Clinical(i) + L::clinique::actCode.at, " SPR", 4);
+    Open(m);
+    Command(CMD_CLINICAL_FROM_START, {Patient("1")});
+    Command(CMD_CORRECT, {Line("2")});
+    Command(CMD_DENTAL_CHART, {Patient("1")});
+    Command(CMD_CORRECT, {Line("1")});
+    Command(CMD_RELINK_QUOTE, {Ok(DialogChangeRecord, {"1", "2", "4", "3"})});
+    Command(CMD_FIRSTREC_QUOTES, {Ok(DialogDevis, {"2", "1", "3"})});
+    Command(CMD_CHANGE_USER, {Ok(DialogNumUser, {"5", "7"})});
+    Command(CMD_RESET_BALANCE, {Patient("1")});
+    Command(CMD_REMOVE_BILLING);
+    std::string journal = JournalPath(); // "\\" between its parts, as the window names files
+    for (char& c : journal)
+        if (c == '\\') c = '/';
+    // ORTAVO changes a line that the user edit wrote.
+    L::Bytes clinique = Get("clinique");
+    clinique[5 * L::clinique::size + L::clinique::user.at] = '9';
+    Put("clinique", clinique);
+    JournalStop(); // the window's run ends; annuler comes after it
+    Step("annuler", [&] {
+        Journal j;
+        ASSERT_TRUE(ReadJournal(journal.c_str(), j));
+        EXPECT_FALSE(j.cut);
+        std::vector<UndoOutcome> outcomes;
+        UndoJournal(j, false, [](const JournalEntry&, UndoOutcome o, void* c) {
+            static_cast<std::vector<UndoOutcome>*>(c)->push_back(o);
+        }, &outcomes);
+        // Newest first: the billing's 6 writes, the balance's, then the user
+        // edit's 6 from its line 6, which is kept; 18 in all.
+        std::vector<UndoOutcome> expected(18, UndoRestored);
+        expected[7] = UndoKept;
+        EXPECT_EQ(outcomes, expected);
+    });
+    MiniPractice back = m;
+    back.clinique[5 * L::clinique::size + L::clinique::user.at] = '9';
+    ExpectFiles(back);
+    // A crash in the middle of the last record: read up to the one before.
+    L::Bytes cut = Get(journal);
+    cut.resize(cut.size() - 3);
+    Put(journal, cut);
+    Step("journal cut short", [&] {
+        Journal j;
+        ASSERT_TRUE(ReadJournal(journal.c_str(), j));
+        EXPECT_TRUE(j.cut);
+        // The billing's last write: 9 bytes of framing, 5 of file and
+        // offset, a run of 4 + 2 x 4; 7 commands and 17 writes before.
+        EXPECT_EQ(j.size - j.wholeBytes, 26u - 3u);
+        EXPECT_EQ(j.entries.size(), 24u);
+    });
+    // No journal can be made where a file holds its folder's name: nothing written.
+    Open(m);
+    std::filesystem::remove_all(dir / JournalFolder);
+    Put(JournalFolder, {});
+    Command(CMD_RESET_BALANCE, {Patient("1")});
+    ExpectFiles(m);
+    // A write that does not follow the read of its record is refused.
+    Step("a write without its read", [] {
+        ClinicalLine line{};
+        EXPECT_FALSE(WriteCliniqueLine(3, line));
+    });
 }
 
 // ---------------------------------------------------------------- shell
