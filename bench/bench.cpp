@@ -16,7 +16,16 @@
 //                                 target is missed
 //   chkbench --measure DIR REPS   one practice, one result line (used above)
 //   chkbench --check DIR          the bare loop's transfers against the test's
+//   chkbench --edit DIR REPS      the journal's cost: "Changer la couleur"
+//                                 (48 to 147, about half the lines) on fresh
+//                                 copies of the practice, with the journal
+//                                 and without it
+//
+// On the largest practice the table ends with that field edit's time with
+// the journal over its time without it.
 #include "checks/checks.h"
+#include "repairs/repairs.h"
+#include "store/journal.h"
 #include "platform/fault.h"
 #include "platform/platform.h"
 #include "store/datafiles.h"
@@ -33,6 +42,7 @@
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -265,6 +275,76 @@ int Check(const char* dir) {
     return same ? 0 : 1;
 }
 
+// A fresh copy of the practice's data files in DIR/edit, each edit run
+// starting from the same bytes.
+bool CopyPractice(const std::string& dir) {
+    static char buffer[1 << 20];
+    const std::string edit = dir + "/edit";
+    mkdir(edit.c_str(), 0777);
+    for (const char* name : {"param", "Fschema", "firstrec", "lastrec", "estime", "clinique", "identite"}) {
+        const int in = open((dir + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+        const int out = open((edit + "/" + name).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        bool ok = in >= 0 && out >= 0;
+        for (ssize_t n; ok && (n = read(in, buffer, sizeof buffer)) > 0;) ok = write(out, buffer, n) == n;
+        if (in >= 0) close(in);
+        if (out >= 0) close(out);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+// One colour edit on a fresh copy, journaled or not; its time, the journal's
+// flush at the run's end included, and the journal's records and size.
+bool TimeEdit(const std::string& dir, bool journaled, double& seconds, long& records, long& bytes) {
+    if (!CopyPractice(dir) || chdir((dir + "/edit").c_str()) != 0) return false;
+    std::filesystem::remove_all("chkort-journal");
+    char here[4096];
+    if (!getcwd(here, sizeof here) || !OpenDataFileSet(0)) return false;
+    LoadCounters();
+    const double t0 = Now();
+    if (journaled) {
+        JournalStart(here);
+        JournalCommand("Changer la couleur de la ligne en clinique");
+    }
+    OldColour = 48;
+    NewColour = 147;
+    CurrentMode = ModeChangeColour;
+    ChangeColourCodes(0);
+    std::string path;
+    if (journaled) {
+        path = JournalPath();
+        JournalStop();
+    }
+    seconds = Now() - t0;
+    CloseDataFileSet();
+    records = bytes = 0;
+    if (journaled) {
+        for (char& c : path)
+            if (c == '\\') c = '/';
+        Journal j;
+        if (!ReadJournal(path.c_str(), j) || j.cut) return false;
+        for (const JournalEntry& e : j.entries) records += e.kind == 'W';
+        bytes = j.size;
+    }
+    return chdir(dir.c_str()) == 0;
+}
+
+int MeasureEdit(const char* dir, int reps) {
+    double plain = 1e30, journaled = 1e30;
+    long records = 0, bytes = 0;
+    for (int rep = 0; rep < reps; ++rep) {
+        double t;
+        long r, b;
+        if (!TimeEdit(dir, false, t, r, b)) return 2;
+        plain = std::min(plain, t);
+        if (!TimeEdit(dir, true, t, records, bytes)) return 2;
+        journaled = std::min(journaled, t);
+    }
+    std::filesystem::remove_all(std::string(dir) + "/edit");
+    std::printf("plain=%.6f journal=%.6f records=%ld bytes=%ld\n", plain, journaled, records, bytes);
+    return 0;
+}
+
 std::string Self() {
     char path[4096];
     const ssize_t n = readlink("/proc/self/exe", path, sizeof path - 1);
@@ -471,6 +551,22 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
                     last.lines, test, diagnose, test <= 16 && diagnose <= 16 ? "met" : "MISSED");
         break;
     }
+
+    // The journal's cost on the largest practice.
+    std::string out;
+    const std::string dir = root + "/lines-" + std::to_string(sizes.back());
+    double plain = 0, journaled = 0;
+    long records = 0, bytes = 0;
+    if (!RunChild("--edit '" + dir + "' 3", out) ||
+        std::sscanf(out.c_str(), "plain=%lf journal=%lf records=%ld bytes=%ld", &plain, &journaled, &records,
+                    &bytes) != 4) {
+        std::fprintf(stderr, "chkbench: the field edit did not run on %s\n", dir.c_str());
+        return 2;
+    }
+    std::printf("\nField edit \"Changer la couleur\" 48 -> 147 on %ld lines, best of 3, warm page cache\n\n",
+                rows.back().lines);
+    std::printf("%12s %12s %12s %14s %14s\n", "plain s", "journal s", "journal/plain", "records", "journal bytes");
+    std::printf("%12.3f %12.3f %12.2f %14ld %14ld\n", plain, journaled, journaled / plain, records, bytes);
     return met ? 0 : 1;
 }
 
@@ -480,8 +576,10 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::strcmp(argv[1], "--measure") == 0)
         return Measure(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
     if (argc == 3 && std::strcmp(argv[1], "--check") == 0) return Check(argv[2]);
+    if (argc >= 3 && std::strcmp(argv[1], "--edit") == 0)
+        return MeasureEdit(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
     if (argc >= 2 && argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: chkbench [DIR [LINES...]] | --measure DIR REPS | --check DIR\n");
+        std::fprintf(stderr, "usage: chkbench [DIR [LINES...]] | --measure DIR REPS | --check DIR | --edit DIR REPS\n");
         return 2;
     }
     const std::string root = argc > 1 ? argv[1] : "practices";

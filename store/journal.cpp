@@ -70,9 +70,11 @@ bool Create() {
     if (!MakeDirectory(folder.c_str())) return false;
     const LocalTime now = LocalTimeNow();
     const std::string stamp = Digits(now);
-    const std::string name = stamp.substr(0, 8) + "-" + stamp.substr(8);
     for (int n = 1; n < 100 && hJournal == 0; ++n) {
-        path = folder + "\\" + name + (n > 1 ? "-" + std::to_string(n) : "") + ".jnl";
+        char name[40];
+        if (n == 1) std::snprintf(name, sizeof name, "\\%.8s-%.6s.jnl", stamp.c_str(), stamp.c_str() + 8);
+        else std::snprintf(name, sizeof name, "\\%.8s-%.6s-%d.jnl", stamp.c_str(), stamp.c_str() + 8, n);
+        path = folder + name;
         hJournal = FileOpen(path.c_str(), CreateNewExclusive);
     }
     if (hJournal == 0) {
