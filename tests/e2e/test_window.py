@@ -1,7 +1,8 @@
 """chkort.exe under Wine: the host guard, the views, browsers and tests
 reached through the menu, dialogs and Enter, beside a holder of the data
 files, compared with what chkort-cli finds natively on the same files; the
-repairs through their dialogs; a data file locked by another program."""
+repairs through their dialogs, then undone from their journal by
+chkort-cli.exe; a data file locked by another program."""
 
 import unittest
 
@@ -129,6 +130,16 @@ class Window(WineTest):
                     changes.append("%s %d +%d: %02x -> %02x" % (name, at // size + 1, at % size, old[at], new[at]))
         (self.run_dir / "changes.txt").write_text("\n".join(changes) + "\n")
         self.assertEqual("\n".join(changes) + "\n", (HERE / "repairs.golden").read_text())
+        # Every one of them undone from the run's journal, the only one.
+        journals = [p.name for p in (self.data / "chkort-journal").iterdir()]
+        self.assertEqual(len(journals), 1, journals)
+        listed = self.wine(CLI_EXE, "journal", "c:\\ortavo\\data")
+        self.assertEqual(listed.returncode, 0, listed.stderr)
+        for command in ("Correction du Firstrec pour devis : 1", "Corriger : 1", "Changer le numero du dessin : 1"):
+            self.assertIn(command, listed.stdout.decode())
+        undo = self.wine(CLI_EXE, "annuler", journals[0], "c:\\ortavo\\data")
+        self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
+        self.assertEqual({f: (self.data / f).read_bytes() for f in DATA_FILES}, before)
 
     def test_a_data_file_locked_by_another_program(self):
         self.fresh("locked")
