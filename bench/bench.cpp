@@ -329,7 +329,10 @@ bool TimeEdit(const std::string& dir, bool journaled, double& seconds, long& rec
     return chdir(dir.c_str()) == 0;
 }
 
-int MeasureEdit(const char* dir, int reps) {
+int MeasureEdit(const char* given, int reps) {
+    char absolute[4096];
+    if (realpath(given, absolute) == nullptr) return 2;
+    const std::string dir = absolute;
     double plain = 1e30, journaled = 1e30;
     long records = 0, bytes = 0;
     for (int rep = 0; rep < reps; ++rep) {
@@ -340,7 +343,7 @@ int MeasureEdit(const char* dir, int reps) {
         if (!TimeEdit(dir, true, t, records, bytes)) return 2;
         journaled = std::min(journaled, t);
     }
-    std::filesystem::remove_all(std::string(dir) + "/edit");
+    std::filesystem::remove_all(dir + "/edit");
     std::printf("plain=%.6f journal=%.6f records=%ld bytes=%ld\n", plain, journaled, records, bytes);
     return 0;
 }

@@ -12,6 +12,7 @@
 #include "shell/input.h"
 #include "store/datafiles.h"
 #include "store/format.h"
+#include "store/journal.h"
 #include "store/records.h"
 #include "store/state.h"
 #include "tools/practice/generator.h"
@@ -189,8 +190,10 @@ void FuzzIntegrity(Input& in) {
     CheckNoDataFileWritten();
 }
 
-// Each repair with any typed values: it ends, changes no file's size, and
-// every byte it changes lies in a field it may write.
+// Each repair with any typed values, journaled: it ends, changes no file's
+// size, every byte it changes lies in a field it may write, no write of it
+// is refused for want of its read, and undoing its journal gives the files
+// back as they were.
 void FuzzRepairs(Input& in) {
     struct Field { const char* file; std::size_t size, from, to; }; // bytes [from, to) of each record of a file
     namespace C = ClinicalField;
@@ -219,6 +222,8 @@ void FuzzRepairs(Input& in) {
     const std::uint8_t choice = in.Byte();
     std::vector<std::string> before;
     for (const char* name : DataFileNames) before.push_back(Read(PathOf(name)));
+    JournalStart("M:\\data");
+    JournalCommand("fuzz");
     switch (repair) {
     case 0: CurrentMode = 1 + choice % 5, RouteCommand(WindowRef{0x1234}, CMD_CORRECT); break;
     case 1: CurrentMode = choice % 2 ? ModeRelinkClinical : ModeRelinkQuote, RelinkLine(); break;
@@ -239,6 +244,19 @@ void FuzzRepairs(Input& in) {
             Check(mayChange, "a repair changes only its own fields");
         }
     }
+    for (const RecordedCall& box : RecordedBoxes())
+        Check(box.caption.rfind("Journal", 0) != 0 && box.bytes.rfind("\xC9criture refus", 0) != 0,
+              "every write is journaled from the bytes the repair read");
+    const std::string journal = JournalPath();
+    JournalStop();
+    if (journal.empty()) return;
+    Journal j;
+    Check(ReadJournal(journal.c_str(), j) && !j.cut, "the journal reads back whole");
+    UndoJournal(j, false, [](const JournalEntry&, UndoOutcome o, void*) {
+        Check(o == UndoRestored, "every journaled write is undone");
+    }, nullptr);
+    for (std::size_t f = 0; f < before.size(); ++f)
+        Check(Read(PathOf(DataFileNames[f])) == before[f], "undoing the journal gives the files back");
 }
 
 // The lines the links give from `r`, then the 0 ending them; at most limit + 1.
