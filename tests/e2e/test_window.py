@@ -135,8 +135,15 @@ class Window(WineTest):
         self.assertEqual(len(journals), 1, journals)
         listed = self.wine(CLI_EXE, "journal", "c:\\ortavo\\data")
         self.assertEqual(listed.returncode, 0, listed.stderr)
-        for command in ("Correction du Firstrec pour devis : 1", "Corriger : 1", "Changer le numero du dessin : 1"):
-            self.assertIn(command, listed.stdout.decode())
+        # Each command with the records it changed, as repairs.golden has them.
+        lines = listed.stdout.decode().splitlines()
+        self.assertTrue(lines[0].endswith("  30 enregistrements modifiés"), lines[0])
+        self.assertEqual([line[23:] for line in lines[1:]], [
+            "Correction d'une ligne en fiche clinique : 1", "Correction d'une ligne en devis : 1",
+            "Correction du Firstrec pour clinique : 1", "Correction du Firstrec pour devis : 1",
+            "Correction du Firstrec pour schéma dentaire : 1", "Corriger : 2", "RAZ Solde patient : 1",
+            "Supprimer facturation Ordonnance : 9", "Changer le numero du user : 4",
+            "Changer le numero du dessin : 2", "Changer la couleur de la ligne en clinique : 7"])
         undo = self.wine(CLI_EXE, "annuler", journals[0], "c:\\ortavo\\data")
         self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
         self.assertEqual({f: (self.data / f).read_bytes() for f in DATA_FILES}, before)
