@@ -48,7 +48,7 @@ struct KnownRecord {
     std::uint8_t bytes[sizeof(IdentiteRecord)];
 };
 KnownRecord Known[] = {{&FirstrecFile, false, 0, {}}, {&IdentiteFile, false, 0, {}}, {&CliniqueFile, false, 0, {}},
-                       {&EstimeFile, false, 0, {}},   {&FschemaFile, false, 0, {}},  {&LastrecFile, false, 0, {}}};
+                       {&EstimeFile, false, 0, {}},   {&FschemaFile, false, 0, {}}};
 static_assert(sizeof(IdentiteRecord) >= sizeof(ClinicalLine) && sizeof(IdentiteRecord) >= sizeof(QuoteLine));
 
 KnownRecord* KnownFor(const RecordFile& file) {
@@ -72,12 +72,9 @@ void ForgetKnownRecords() {
 }
 
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
-    if (FileRead(*file.handle, offset, record, file.recordSize) != file.recordSize) {
-        Remember(file, offset, record, false);
-        return ReportShortTransfer(file);
-    }
-    Remember(file, offset, record, true);
-    return true;
+    const bool whole = FileRead(*file.handle, offset, record, file.recordSize) == file.recordSize;
+    Remember(file, offset, record, whole);
+    return whole || ReportShortTransfer(file);
 }
 
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record) {
@@ -92,12 +89,9 @@ bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* rec
         }
         if (!JournalWrite(file, offset, k->bytes, static_cast<const std::uint8_t*>(record))) return false;
     }
-    if (FileWrite(*file.handle, offset, record, file.recordSize) != file.recordSize) {
-        Remember(file, offset, record, false);
-        return ReportShortTransfer(file);
-    }
-    Remember(file, offset, record, true);
-    return true;
+    const bool whole = FileWrite(*file.handle, offset, record, file.recordSize) == file.recordSize;
+    Remember(file, offset, record, whole);
+    return whole || ReportShortTransfer(file);
 }
 
 bool ReadLastrec(std::uint32_t index, LastrecRecord& record) {

@@ -245,7 +245,7 @@ void FuzzRepairs(Input& in) {
         }
     }
     for (const RecordedCall& box : RecordedBoxes())
-        Check(box.caption.rfind("Journal", 0) != 0 && box.bytes.rfind("\xC9criture refus", 0) != 0,
+        Check(box.caption.rfind("Journal", 0) != 0 && box.bytes.rfind("Écriture refusée", 0) != 0,
               "every write is journaled from the bytes the repair read");
     const std::string journal = JournalPath();
     JournalStop();
