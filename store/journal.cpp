@@ -21,6 +21,7 @@ std::string directory;     // of the data files; "" while not journaling
 std::string path;          // of the run's journal, once created
 FileHandle hJournal = 0;
 std::uint32_t journalEnd = 0; // after the last whole record written
+std::string runStamp;      // the run's time, for the header
 std::string command;       // heads the next record, until written
 bool commandWritten = false;
 
@@ -81,11 +82,18 @@ bool Create() {
         path.clear();
         return false;
     }
+    runStamp = stamp;
+    journalEnd = 0;
+    return true;
+}
+
+// The header, first in the file; written again at the next record when its
+// first transfer fell short.
+bool WriteHeader() {
     std::vector<std::uint8_t> header(Magic, Magic + 8);
-    header.insert(header.end(), stamp.begin(), stamp.end());
+    header.insert(header.end(), runStamp.begin(), runStamp.end());
     header.push_back('\r');
     header.push_back('\n');
-    journalEnd = 0;
     return Append(header);
 }
 
@@ -152,6 +160,7 @@ bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8
     if (payload.size() == 5) return true; // nothing changes: nothing to undo
     if (number == 0) return Refuse();     // a file the journal cannot name
     if (hJournal == 0 && !Create()) return Refuse();
+    if (journalEnd == 0 && !WriteHeader()) return Refuse();
     if (!commandWritten) {
         const std::string stamp = Digits(LocalTimeNow());
         std::vector<std::uint8_t> head(stamp.begin(), stamp.end());

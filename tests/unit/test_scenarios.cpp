@@ -549,6 +549,12 @@ SCENARIO(journal_undo) {
         EXPECT_EQ(j.size - j.wholeBytes, 26u - 3u);
         EXPECT_EQ(j.entries.size(), 24u);
     });
+    // The journal's first transfer, its header, falls short: nothing is
+    // written; the next command writes the header first.
+    Open(m);
+    ShortTransfer(1, FaultWritesOnly);
+    Command(CMD_RESET_BALANCE, {Patient("1")});
+    Command(CMD_RESET_BALANCE, {Patient("2")});
     // No journal can be made where a file holds its folder's name: nothing written.
     Open(m);
     std::filesystem::remove_all(dir / JournalFolder);

@@ -124,7 +124,9 @@ std::string JournalChanges(const L::Bytes* before, const L::Bytes& now) {
     std::ostringstream s;
     s << std::hex << std::setfill('0');
     std::size_t at = 24;
-    if (!before) s << "journal " << Quoted(std::string(now.begin(), now.begin() + 8)) << " header\n";
+    if (now.size() < at) return "journal of " + std::to_string(now.size()) + " bytes, without its header\n";
+    if ((!before || before->size() < 24) && now.size() >= 24)
+        s << "journal " << Quoted(std::string(now.begin(), now.begin() + 8)) << " header\n";
     if (before && before->size() == now.size()) return "";
     while (at + 9 <= now.size()) {
         const std::size_t length = u32(at + 1);
