@@ -49,11 +49,16 @@ std::string Digits(const LocalTime& t) {
     return text;
 }
 
-// Frames a payload as a record: kind, length, payload, check.
-std::vector<std::uint8_t> Frame(char kind, const std::vector<std::uint8_t>& payload) {
-    std::vector<std::uint8_t> record{static_cast<std::uint8_t>(kind)};
-    Put32(record, static_cast<std::uint32_t>(payload.size()));
-    record.insert(record.end(), payload.begin(), payload.end());
+// A record is built in place, its length left blank until its payload is
+// complete; one buffer serves every write of the run.
+std::vector<std::uint8_t> change;
+
+void Begin(std::vector<std::uint8_t>& record, char kind) {
+    record.assign({static_cast<std::uint8_t>(kind), 0, 0, 0, 0});
+}
+const std::vector<std::uint8_t>& Sealed(std::vector<std::uint8_t>& record) {
+    const auto length = static_cast<std::uint32_t>(record.size() - 5);
+    for (int i = 0; i < 4; ++i) record[1 + i] = static_cast<std::uint8_t>(length >> (8 * i));
     Put32(record, Fnv1a(record.data(), record.size()));
     return record;
 }
@@ -142,8 +147,9 @@ bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8
     std::uint8_t number = 0;
     for (std::uint8_t i = 1; i < sizeof JournalFiles / sizeof *JournalFiles; ++i)
         if (JournalFiles[i] == &file) number = i;
-    std::vector<std::uint8_t> payload{number};
-    Put32(payload, offset);
+    Begin(change, 'W');
+    change.push_back(number);
+    Put32(change, offset);
     for (std::uint32_t i = 0; i < file.recordSize;) {
         if (before[i] == after[i]) {
             ++i;
@@ -151,24 +157,26 @@ bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8
         }
         std::uint32_t end = i + 1;
         while (end < file.recordSize && before[end] != after[end]) ++end;
-        Put16(payload, i);
-        Put16(payload, end - i);
-        payload.insert(payload.end(), before + i, before + end);
-        payload.insert(payload.end(), after + i, after + end);
+        Put16(change, i);
+        Put16(change, end - i);
+        change.insert(change.end(), before + i, before + end);
+        change.insert(change.end(), after + i, after + end);
         i = end;
     }
-    if (payload.size() == 5) return true; // nothing changes: nothing to undo
+    if (change.size() == 10) return true; // nothing changes: nothing to undo
     if (number == 0) return Refuse();     // a file the journal cannot name
     if (hJournal == 0 && !Create()) return Refuse();
     if (journalEnd == 0 && !WriteHeader()) return Refuse();
     if (!commandWritten) {
+        std::vector<std::uint8_t> head;
         const std::string stamp = Digits(LocalTimeNow());
-        std::vector<std::uint8_t> head(stamp.begin(), stamp.end());
+        Begin(head, 'C');
+        head.insert(head.end(), stamp.begin(), stamp.end());
         head.insert(head.end(), command.begin(), command.end());
-        if (!Append(Frame('C', head))) return Refuse();
+        if (!Append(Sealed(head))) return Refuse();
         commandWritten = true;
     }
-    if (!Append(Frame('W', payload))) return Refuse();
+    if (!Append(Sealed(change))) return Refuse();
     return true;
 }
 
