@@ -159,6 +159,7 @@ int RouteCommand(WindowRef window, unsigned id) {
     default: // "Sortir", the accounting commands, every other accelerator
         break;
     }
+    JournalCommandEnd();
     return 0;
 }
 

@@ -135,9 +135,12 @@ void JournalStop() {
 bool JournalActive() { return !directory.empty(); }
 
 void JournalCommand(const char* name) {
-    if (hJournal != 0 && commandWritten) FileFlush(hJournal);
     command = name;
     commandWritten = false;
+}
+
+void JournalCommandEnd() {
+    if (hJournal != 0 && commandWritten) FileFlush(hJournal);
 }
 
 const std::string& JournalPath() { return path; }

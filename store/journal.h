@@ -39,9 +39,10 @@ void JournalStart(const char* dataDirectory);
 // Flushes and closes the run's journal; journaling stops.
 void JournalStop();
 bool JournalActive();
-// A command starts: the previous one's records are flushed to the disk, and
-// `name` heads the records of this one, if it writes any.
+// A command starts: `name` heads its records, if it writes any.
 void JournalCommand(const char* name);
+// A command ends: its records are flushed to the disk.
+void JournalCommandEnd();
 // The run's journal file ("" before its first write).
 const std::string& JournalPath();
 
