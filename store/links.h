@@ -1,5 +1,6 @@
-// The links of a practice's chains, taken out of their files in one pass of
-// large sequential reads, for walks done in memory.
+// The links of a practice's chains, taken out of their files in one pass
+// (through read-only views, or large sequential reads), for walks done in
+// memory.
 //
 // The window reads one record per walk step, as the host does; a console
 // checking a copy of a practice has no reason to, and reading each file once
