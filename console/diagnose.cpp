@@ -151,7 +151,7 @@ std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std
     return found;
 }
 
-ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, const LinkTable& chart, std::int32_t patient) {
+ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, LinkTable& chart, std::int32_t patient) {
     ChartDiagnosis d;
     FirstrecRecord ends;
     if (!PatientEnds(endsTable, patient, ends)) return d;
@@ -168,8 +168,10 @@ ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, const LinkTable& chart,
         d.repair = RepairFirstrec;
         return d;
     }
+    // The entries of this walk are marked, and unmarked once it ends, so that
+    // a walk costs what it visits rather than the whole chart file.
+    auto& entries = chart.records;
     const std::int32_t present = chart.held;
-    std::vector<bool> seen(static_cast<std::size_t>(present) + 1, false);
     std::int32_t r = d.start;
     for (;;) {
         if (r == 0) {
@@ -185,14 +187,16 @@ ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, const LinkTable& chart,
             d.walk.stop = StopUnreadable;
             break;
         }
-        if (seen[static_cast<std::size_t>(r)]) {
+        HeldLinks& entry = entries[static_cast<std::size_t>(r)];
+        if (entry.mark) {
             d.walk.stop = StopLoop;
             break;
         }
-        seen[static_cast<std::size_t>(r)] = true;
+        entry.mark = 1;
         d.walk.lines.push_back(r);
-        r = chart.records[static_cast<std::size_t>(r)].next;
+        r = entry.next;
     }
+    for (const std::int32_t e : d.walk.lines) entries[static_cast<std::size_t>(e)].mark = 0;
     d.sound = d.walk.stop == StopEnd;
     if (!d.sound) {
         // The chart's own view from its start; Corriger cuts after the last

@@ -66,4 +66,4 @@ struct ChartDiagnosis {
     RepairKind repair = RepairNone; // RepairCutFromStart (the chart's view) or RepairFirstrec
     std::int32_t ordinal = 0;
 };
-ChartDiagnosis DiagnoseChart(const EndsTable& ends, const LinkTable& chart, std::int32_t patient);
+ChartDiagnosis DiagnoseChart(const EndsTable& ends, LinkTable& chart, std::int32_t patient);
