@@ -367,9 +367,8 @@ std::string ConsoleProgram() {
 // One run of chkort-cli with its output thrown away: elapsed seconds and
 // peak resident KiB; false when it could not run or failed.
 bool TimeConsole(const std::vector<std::string>& args, double& seconds, long& peakKiB) {
+    std::string program = ConsoleProgram();
     std::vector<char*> argv;
-    static std::string program;
-    program = ConsoleProgram();
     argv.push_back(program.data());
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
