@@ -4,9 +4,6 @@
 # apt-get line to run is printed).
 
 PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core
-# 32-bit Wine, to run the 32-bit build: Debian's i386 index is sometimes out
-# of step with amd64's, so that `make test` says so and goes on without it.
-PACKAGES_I386 := wine32:i386 libcups2:i386
 INSTALLED = dpkg-query -W -f='$${Status}\n' $(1) 2>/dev/null | grep -q 'install ok installed'
 BUILDS   := native win64 win32
 JOBS     ?= $(shell nproc)
@@ -14,7 +11,7 @@ JOBS     ?= $(shell nproc)
 FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs fuzz_console
 FUZZ_SECONDS ?= 600
 
-.PHONY: all deps deps-wine32 $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-coverage fuzz-smoke test demo clean
+.PHONY: all deps $(BUILDS) fuzz-build fuzz-practices fuzz fuzz-coverage fuzz-smoke test demo clean
 
 all: $(BUILDS)
 
@@ -30,32 +27,21 @@ deps:
 	  fi; \
 	fi
 
-# Only the tests need it, and only `make test` tries to install it.
-deps-wine32:
-	@missing=$$(for p in $(PACKAGES_I386); do $(call INSTALLED,$$p) || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	  if [ "$$(id -u)" = 0 ]; then \
-	    echo "Installing:" $$missing; \
-	    dpkg --add-architecture i386 && apt-get update -qq >/dev/null 2>&1; \
-	    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing >/dev/null 2>&1 \
-	      || echo "Could not install" $$missing "from the package index now"; \
-	  else \
-	    echo "For the 32-bit chkort.exe under Wine, run: sudo dpkg --add-architecture i386 && sudo apt-get update && sudo apt-get install -y" $$missing; \
-	  fi; \
-	fi
-
 $(BUILDS): deps
 	@test -f build/$@/build.ninja || cmake --preset $@ >/dev/null
 	cmake --build --preset $@ -j $(JOBS)
 
-test: all fuzz-smoke deps-wine32
+# The 32-bit build runs under Wine only where this machine runs 32-bit
+# programs natively; tools/wine/wine32.py finds out with a probe of its own
+# before it installs wine32, and says why when it cannot.
+test: all fuzz-smoke
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
 	ctest --test-dir build/win64 --output-on-failure -j 2
-	@if $(call INSTALLED,wine32:i386); then \
+	@if why=$$(python3 -B tools/wine/wine32.py --install); then \
 	  echo ctest --test-dir build/win32 --output-on-failure -j 2; ctest --test-dir build/win32 --output-on-failure -j 2; \
 	else \
 	  ctest --test-dir build/win32 --output-on-failure -L imports \
-	  && echo "Skipped: the 32-bit chkort.exe under Wine, as wine32 (i386) is not installed"; \
+	  && echo "Skipped: the 32-bit chkort.exe under Wine, as $$why"; \
 	fi
 
 fuzz-build: deps

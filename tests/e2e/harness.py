@@ -26,6 +26,7 @@ CHKORT = Path(os.environ.get("E2E_CHKORT", BUILD / "shell" / "chkort.exe"))
 DRIVER, HOLDER = BUILD / "tests" / "e2e" / "driver.exe", BUILD / "tests" / "e2e" / "holder.exe"
 CLI_EXE = BUILD / "console" / "chkort-cli.exe"
 MKPRACTICE, CLI = NATIVE / "tools" / "mkpractice", NATIVE / "console" / "chkort-cli"
+WINE = str(HERE.parents[1] / "tools" / "wine" / "wine")  # the 64-bit loader, wine32 installed or not
 NUMERO = "Numéro du patient"
 
 SETTINGS = "\r\n".join([
@@ -98,9 +99,9 @@ class WineTest(unittest.TestCase):
         if not stamp.exists() or stamp.read_text() != digest:
             shutil.rmtree(cls.prefix, ignore_errors=True)
             cls.prefix.mkdir(parents=True)
-            subprocess.run(["wineboot", "-i"], env=cls.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            subprocess.run([WINE, "wineboot", "-i"], env=cls.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             (cls.prefix / "settings.reg").write_bytes(SETTINGS.encode())
-            subprocess.run(["wine", "regedit", "/S", winpath(cls.prefix / "settings.reg")], env=cls.env, check=True)
+            subprocess.run([WINE, "regedit", "/S", winpath(cls.prefix / "settings.reg")], env=cls.env, check=True)
             subprocess.run(["wineserver", "-w"], env=cls.env)
             stamp.write_text(digest)
         cls.server = subprocess.Popen(["wineserver", "-f", "-p"], env=cls.env)
@@ -135,11 +136,11 @@ class WineTest(unittest.TestCase):
         return subprocess.run([str(CLI), *map(str, args)], capture_output=True)
 
     def wine(self, exe, *args, **kw):
-        return subprocess.run(["wine", str(exe), *map(str, args)], env=self.env, capture_output=True, **kw)
+        return subprocess.run([WINE, str(exe), *map(str, args)], env=self.env, capture_output=True, **kw)
 
     def hold(self, share, *names):
         """holder.exe keeping data files open ("shared" or "none") until the test ends."""
-        holder = subprocess.Popen(["wine", str(HOLDER), share, *("c:\\ortavo\\data\\" + n for n in names)],
+        holder = subprocess.Popen([WINE, str(HOLDER), share, *("c:\\ortavo\\data\\" + n for n in names)],
                                   env=self.env, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
         self.addCleanup(lambda: (holder.stdin.close(), holder.stdout.close(), holder.wait()))
         self.assertEqual(holder.stdout.readline().strip(), b"held")
@@ -150,7 +151,7 @@ class WineTest(unittest.TestCase):
         path = self.run_dir / "script.txt"
         path.write_bytes(b"".join("\t".join(map(str, s)).encode("cp1252") + b"\n" for s in script))
         with open(self.run_dir / "trace.txt", "wb") as trace:
-            out = subprocess.run(["wine", str(DRIVER), winpath(path)], timeout=240,
+            out = subprocess.run([WINE, str(DRIVER), winpath(path)], timeout=240,
                                  env=dict(self.env, WINEDEBUG="+relay"), stdout=subprocess.PIPE, stderr=trace)
         r = Result(out.stdout, (self.run_dir / "trace.txt").read_bytes())
         if not fail_ok:

@@ -11,6 +11,8 @@ set -eu
 top=$(cd "$(dirname "$0")/../.." && pwd)
 build=$top/build
 demo=$build/demo
+# The 64-bit loader, whether or not wine32 is installed (see tools/wine/wine).
+wine=$top/tools/wine/wine
 export WINEPREFIX=$demo/prefix
 export WINEARCH=win64
 export WINEDEBUG=-all
@@ -19,10 +21,10 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 mkdir -p "$demo"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Creating the demo's Wine prefix (once)..."
-    wineboot -i >/dev/null 2>&1 || true
+    "$wine" wineboot -i >/dev/null 2>&1 || true
     wineserver -w
     # Without a window manager Wine waits at every closing dialog otherwise.
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
+    "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f >/dev/null 2>&1
     # A server left running from here, without a display, would keep the
     # program below from opening its window.
     wineserver -w
@@ -47,7 +49,7 @@ cp "$build/win64/shell/chkort.exe" "$c/ortavo/data/chkort.exe"
 if [ -n "${DISPLAY:-}" ]; then
     echo "chkort.exe on $DISPLAY, in C:\\ortavo\\data; close its window to end."
     cd "$c/ortavo/data"
-    exec wine chkort.exe
+    exec "$wine" chkort.exe
 fi
 
 # No display: a private Xvfb, the chart shown through the menu, a screenshot.
@@ -74,13 +76,13 @@ rm -f "$shot"
 printf 'start\t%s\t%s\nwindow\ncommand\t102\ndialog\tNum\351ro du patient\nset\t1000\t1\nclick\t1\nidle\nmark\tready\nexit\n' \
     'C:\ortavo\data\chkort.exe' 'C:\ortavo\data' >"$c/tmp/demo.txt"
 : >"$demo/driver.err"
-wine "$build/win64/tests/e2e/driver.exe" 'C:\tmp\demo.txt' >"$log" 2>"$demo/driver.err" &
+"$wine" "$build/win64/tests/e2e/driver.exe" 'C:\tmp\demo.txt' >"$log" 2>"$demo/driver.err" &
 driver=$!
 until grep -q 'e2e-mark ready' "$demo/driver.err" 2>/dev/null; do
     kill -0 $driver 2>/dev/null || { echo "The demo run failed; see $log" >&2; exit 1; }
     sleep 0.1
 done
 import -window root -crop 800x600+0+0 "$shot"
-wine taskkill /im chkort.exe >/dev/null || true
+"$wine" taskkill /im chkort.exe >/dev/null || true
 wait $driver && grep -q "^exit	0" "$log" || { echo "The demo run failed; see $log" >&2; exit 1; }
 echo "Screenshot of patient 1's clinical chart: $shot"
