@@ -1,11 +1,11 @@
-# Front door. `make` builds the three builds, `make test` runs every test,
+# Front door. `make` builds the four builds, `make test` runs every test,
 # `make demo` opens chkort.exe under Wine on a generated sample practice.
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core g++-multilib qemu-user-static
 INSTALLED = dpkg-query -W -f='$${Status}\n' $(1) 2>/dev/null | grep -q 'install ok installed'
-BUILDS   := native win64 win32
+BUILDS   := native win64 win32 i386
 JOBS     ?= $(shell nproc)
 
 FUZZERS      := fuzz_format fuzz_views fuzz_integrity fuzz_repairs fuzz_console
@@ -36,6 +36,7 @@ $(BUILDS): deps
 # before it installs wine32, and says why when it cannot.
 test: all fuzz-smoke
 	ctest --test-dir build/native --output-on-failure -j $(JOBS)
+	ctest --test-dir build/i386 --output-on-failure -j $(JOBS)
 	ctest --test-dir build/win64 --output-on-failure -j 2
 	@if why=$$(python3 -B tools/wine/wine32.py --install); then \
 	  echo ctest --test-dir build/win32 --output-on-failure -j 2; ctest --test-dir build/win32 --output-on-failure -j 2; \
