@@ -5,8 +5,9 @@ the SHA-256 of each of its files in SHA256SUMS.
     python3 dist/package.py --win64 BUILD64 --win32 BUILD32 [--out DIR]
 
 The version comes from resources/version.h; each executable's version block
-must carry the same one, and name the file it is in, and each must import
-only what Windows XP has (dist/imports.py), or nothing is made.
+must carry the same one, and name the file it is in, and each must be built
+for its folder's Windows and import only what Windows XP has
+(dist/imports.py), or nothing is made.
 The guide is written here in UTF-8 and goes into the zip in Windows-1252 with
 CR LF line ends, as Notepad on any Windows reads it.
 

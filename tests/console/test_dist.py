@@ -24,8 +24,10 @@ import package  # noqa: E402
 
 WIN64 = Path(os.environ.get("DIST_BUILD", ROOT / "build" / "win64")).resolve()
 WIN32 = WIN64.parent / WIN64.name.replace("win64", "win32")
-EXES = {"64-bits/chkort.exe": WIN64 / "shell" / "chkort.exe", "64-bits/chkort-cli.exe": WIN64 / "console" / "chkort-cli.exe",
-        "32-bits/chkort.exe": WIN32 / "shell" / "chkort.exe", "32-bits/chkort-cli.exe": WIN32 / "console" / "chkort-cli.exe"}
+EXES = {"64-bits/chkort.exe": WIN64 / "shell" / "chkort.exe",
+        "64-bits/chkort-cli.exe": WIN64 / "console" / "chkort-cli.exe",
+        "32-bits/chkort.exe": WIN32 / "shell" / "chkort.exe",
+        "32-bits/chkort-cli.exe": WIN32 / "console" / "chkort-cli.exe"}
 
 
 class Package(unittest.TestCase):
