@@ -3,7 +3,7 @@
 # Missing Debian packages are installed first (as root; otherwise the
 # apt-get line to run is printed).
 
-PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core g++-multilib qemu-user-static
+PACKAGES := cmake ninja-build g++ googletest libgtest-dev mingw-w64 wine64 xvfb python3 imagemagick clang libclang-rt-14-dev llvm cups printer-driver-cups-pdf poppler-utils python3-fonttools fonts-dejavu-core g++-multilib qemu-user-static osslsigncode openssl
 INSTALLED = dpkg-query -W -f='$${Status}\n' $(1) 2>/dev/null | grep -q 'install ok installed'
 BUILDS   := native win64 win32 i386
 JOBS     ?= $(shell nproc)
@@ -115,8 +115,10 @@ bench: deps
 	cmake --build build/bench --target chkbench chkort_cli -j $(JOBS)
 	build/bench/bench/chkbench build/bench/practices $(BENCH_LINES)
 
-# The release package: chkort.exe (64-bit and 32-bit), chkort-cli.exe and the
-# technicians' guide, in build/dist/chkort-<version>.zip.
+# The release package: chkort.exe and chkort-cli.exe (64-bit and 32-bit), the
+# technicians' guide and SHA256SUMS, in build/dist/chkort-<version>.zip; the
+# executables signed when CHKORT_SIGN_PFX and CHKORT_SIGN_PASSWORD name a
+# code-signing certificate (README.md).
 .PHONY: dist
 dist: win64 win32
 	python3 -B dist/package.py --win64 build/win64 --win32 build/win32 --out build/dist
