@@ -24,6 +24,12 @@ struct HeldChain {
 // False when the chain's file is not open.
 bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held);
 
+// The last patient the walks go to: the one before the first whose firstrec
+// record lies wholly beyond the end of the file, where the test ends too (a
+// damaged patient counter in the millions would otherwise cost a read per
+// patient, for nothing).
+std::int32_t LastWalkedPatient(const EndsTable& ends);
+
 // Read-ahead for walks in memory. Each step of a walk waits for its line to
 // come from memory; a few scouts walk the forward chains of the patients to
 // come, one step each whenever the walk takes one, so that their lines are
