@@ -252,18 +252,24 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
             names += (i == 0 ? "" : i + 1 < patients.size() ? ", " : " et ") + std::to_string(patients[i]);
         f.text = Said(ContestedLineSaid, static_cast<long>(line), names.c_str());
         f.recordInText = true;
-        findings.push_back(f);
+        findings.push_back(std::move(f));
     }
+    for (const std::int32_t r : UnreachableLines(held)) {
+        Finding f;
+        f.code = "unreachable-line";
+        f.severity = "warning";
+        f.record = r;
+        f.text = Said(UnreachableLineSaid, static_cast<long>(r));
+        f.recordInText = true;
+        findings.push_back(std::move(f));
+    }
+}
+
+std::vector<std::int32_t> UnreachableLines(const HeldChain& held) {
+    std::vector<std::int32_t> lines;
     for (std::int32_t r = 1; r <= held.links.held; ++r)
-        if (held.links.records[static_cast<std::size_t>(r)].mark == 0) {
-            Finding f;
-            f.code = "unreachable-line";
-            f.severity = "warning";
-            f.record = r;
-            f.text = Said(UnreachableLineSaid, static_cast<long>(r));
-            f.recordInText = true;
-            findings.push_back(f);
-        }
+        if (held.links.records[static_cast<std::size_t>(r)].mark == 0) lines.push_back(r);
+    return lines;
 }
 
 std::vector<OrphanChain> OrphanChains(const HeldChain& held) {

@@ -80,6 +80,8 @@ void ClaimLines(HeldChain& held, ChainClaims& claims);
 // After ClaimLines: "contested-line" for each line claimed twice,
 // "unreachable-line" for each line claimed by nobody.
 void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings);
+// After ClaimLines, the lines held that nobody claims, in order.
+std::vector<std::int32_t> UnreachableLines(const HeldChain& held);
 
 // After ClaimLines, the chains among the lines nobody reaches: a line whose
 // previous link is 0, followed forward through unreached lines to a next

@@ -12,7 +12,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <string_view>
 
 namespace {
 
@@ -62,14 +61,17 @@ int RunTest(const CliOptions& o) {
     if (!WriteOwnerMap(held, test, mapPath)) return Refuse("impossible d'écrire %s\n", NativeToUtf8(mapPath).c_str());
 
     // Beyond the report (the owner map is written: the claims reuse its
-    // marks): the lines several patients reach, and those nobody does.
+    // marks): the lines several patients reach, and those nobody does. When
+    // the test found nothing, its walks went over every chain whole, and the
+    // owners it left in the marks are the claims: no line claimed twice.
     ChainClaims claims;
-    ClaimLines(held, claims);
-    ClaimFindings(held, claims, test.findings);
+    if (!test.findings.empty()) ClaimLines(held, claims);
+    const std::vector<std::int32_t> unreachable = UnreachableLines(held);
 
     long long reportLines = 0;
     for (const char c : test.report) reportLines += c == '\n';
     if (o.json) {
+        ClaimFindings(held, claims, test.findings);
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"test\",\n"
                     "  \"file\": \"%s\",\n  \"directory\": %s,\n  \"patients\": %ld,\n  \"lines\": %ld,\n"
                     "  \"report\": %s,\n  \"map\": %s,\n  \"report_lines\": %lld,\n  \"status\": \"%s\",\n"
@@ -90,7 +92,6 @@ int RunTest(const CliOptions& o) {
     if (o.map.empty()) ConsoleSay(stderr, "chkort-cli: carte des propriétaires : %s\n", NativeToUtf8(mapPath).c_str());
     // The patients the test could not read through, each with why.
     std::vector<NumberRun> untested;
-    std::vector<std::int32_t> unreachable;
     bool chainsUnknown = false; // patients whose ends could not be read: their lines reached by no walk
     for (const Finding& f : test.findings) {
         if (!f.fromReport && f.patient != 0) {
@@ -98,17 +99,16 @@ int RunTest(const CliOptions& o) {
             untested.push_back({f.patient, f.patient == test.endedAt ? LastPatient : f.patient});
             chainsUnknown = chainsUnknown || f.code != "unreadable-record";
         }
-        if (f.code == "unreachable-line") unreachable.push_back(f.record);
     }
-    if (chainsUnknown) unreachable.clear();
-    if (!unreachable.empty())
-        ConsoleSay(stderr, "chkort-cli: attention : %zu ligne%s en service qu'aucune chaîne n'atteint (%s) : aucun "
-                           "patient ne les montre ; ce n'est pas une erreur, rien à réparer\n",
+    if (!unreachable.empty() && !chainsUnknown)
+        ConsoleSay(stderr, "chkort-cli: attention : %zu ligne%s en service qu'aucune chaîne n'atteint (%s) ; aucun "
+                           "patient ne les montre, ce qui seul n'est pas une erreur (chkort-cli diagnose les propose "
+                           "au patient qui aurait perdu les siennes)\n",
                    unreachable.size(), Plural(static_cast<long long>(unreachable.size())),
                    NumberList(unreachable).c_str());
 
     // Last, what the exit status says.
-    const bool findings = std::string_view(FindingsStatus(test.findings)) == "errors";
+    const bool findings = reportLines > 0 || test.unreadable > 0;
     std::string verdict = reportLines == 0 ? Cp1252ToUtf8("aucune erreur dans le rapport")
                                            : std::to_string(reportLines) + " constat" + Plural(reportLines) +
                                                  " dans le rapport (voir chkort-cli diagnose all)";
@@ -119,8 +119,6 @@ int RunTest(const CliOptions& o) {
                    Plural(count) + Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" +
                    NumberList(untested) + Cp1252ToUtf8(") : un fichier est plus court que son compteur, voir "
                                                        "chkort-cli sizes");
-    } else if (findings && reportLines == 0) {
-        verdict += Cp1252ToUtf8(", mais des lignes sont atteintes par plusieurs patients (voir chkort-cli diagnose all)");
     }
     if (!findings && !unreachable.empty()) verdict += Cp1252ToUtf8(" ; un avertissement ci-dessus");
     ConsoleSay(stderr, "chkort-cli: test du fichier %s : %s.\n", clinique ? "clinique" : "devis", verdict.c_str());

@@ -220,8 +220,8 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
         if (d.start == 0 && d.end == 0) t.push_back("Le patient n'a pas de lignes : rien à réparer.");
         else t.push_back(Format("La chaîne est saine : %zu ligne%s dans les deux sens.", d.kept.size(), S(d.kept.size())));
         if (runaway)
-            t.push_back("Elle dépasse les 5000 lignes que le test suit : il la dit « Fiche alterée ». "
-                        "Aucune réparation n'est nécessaire.");
+            t.push_back("Elle dépasse les 5000 lignes que le test suit : il la dit « Fiche alterée », et le dira "
+                        "toujours. Rien n'est à réparer, et aucune réparation ne change ce verdict.");
         for (const std::int32_t q : reportedBy)
             t.push_back(Format("Le test signale un croisement avec le patient %ld, dont la chaîne abîmée passe par "
                                "ces lignes : c'est elle qu'il faut réparer (chkort-cli diagnose %ld).",
