@@ -191,7 +191,8 @@ int Parse(int argc, char** argv, CliOptions& o) {
     } else if (o.command == "show") {
         const char* t = take();
         if (!t) return UsageError("%s : quelle vue ? clinique, devis ou schema", "show");
-        if (!(t = ViewTarget(Word(t)))) return UsageError("show : vue inconnue : %s (clinique, devis ou schema)", words[1]);
+        if (!(t = ViewTarget(Word(t))))
+            return UsageError("show : vue inconnue : %s (clinique, devis ou schema)", words[1]);
         o.target = t;
     } else if (o.command == "annuler") {
         const char* j = take();

@@ -115,10 +115,9 @@ int RunTest(const CliOptions& o) {
     if (!untested.empty()) {
         long long count = 0;
         for (const NumberRun& r : untested) count += static_cast<long long>(r.last) - r.first + 1;
-        verdict += Cp1252ToUtf8(reportLines ? ", et " : ", mais ") + std::to_string(count) + " patient" +
-                   Plural(count) + Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" +
-                   NumberList(untested) + Cp1252ToUtf8(") : un fichier est plus court que son compteur, voir "
-                                                       "chkort-cli sizes");
+        verdict += (reportLines ? ", et " : ", mais ") + std::to_string(count) + " patient" + Plural(count) +
+                   Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" + NumberList(untested) +
+                   ") : un fichier est plus court que son compteur, voir chkort-cli sizes";
     }
     if (!findings && !unreachable.empty()) verdict += Cp1252ToUtf8(" ; un avertissement ci-dessus");
     ConsoleSay(stderr, "chkort-cli: test du fichier %s : %s.\n", clinique ? "clinique" : "devis", verdict.c_str());
@@ -208,7 +207,7 @@ int RunSizes(const CliOptions& o) {
                    larger.c_str());
     if (!wrong.empty())
         ConsoleSay(stderr, "chkort-cli: des enregistrements que promettent les compteurs de lastrec manquent : %s (voir "
-                           "le guide, partie 7)%s%s.\n",
+                           "le guide, parties 7 et 10)%s%s.\n",
                    wrong.c_str(), tri.empty() ? "" : " ; ", tri.c_str());
     else if (!tri.empty())
         ConsoleSay(stderr, "chkort-cli: aucun fichier trop court, mais %s : la fenêtre ne fait pas ce test sans lui.\n",
@@ -260,7 +259,8 @@ int RunShow(const CliOptions& o) {
         if (shown == 0)
             ConsoleSay(stderr, "chkort-cli: %s vaut %ld, hors du fichier (1 à %ld) : la vue est vide (voir chkort-cli "
                                "diagnose %ld)\n",
-                       pointer, static_cast<long>(CurrentLine), static_cast<long>(counter), static_cast<long>(o.patient));
+                       pointer, static_cast<long>(CurrentLine), static_cast<long>(counter),
+                       static_cast<long>(o.patient));
         else
             ConsoleSay(stderr, "chkort-cli: la vue est coupée après %ld %s%s : un lien %s vaut %ld, hors du fichier "
                                "(1 à %ld) (voir chkort-cli diagnose %ld)\n",

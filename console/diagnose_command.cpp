@@ -229,12 +229,12 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
     } else if (d.repair == RepairCutFromStart || d.repair == RepairCutFromEnd) {
         // The line typed is the last one of the walk kept, by its place in
         // the view, which the view shows in its first column.
-        const std::int32_t typed = d.repair == RepairCutFromStart ? d.kept.back() : d.kept.front();
+        const std::int32_t line = d.repair == RepairCutFromStart ? d.kept.back() : d.kept.front();
         t.push_back(Format("Réparation : menu Fichier > « %s », patient %ld, puis Options > Corriger et tapez %ld, "
                            "le numéro de la première colonne de la %s ligne de la vue (la ligne %ld du fichier, en "
                            "deuxième colonne).",
                            view, static_cast<long>(p), static_cast<long>(d.ordinal), Place(d.ordinal).c_str(),
-                           static_cast<long>(typed)));
+                           static_cast<long>(line)));
         t.push_back(Format("Résultat : la chaîne garde %zu ligne%s, de %ld à %ld ; %s, et firstrec reçoit "
                            "%s %ld et %s %ld.",
                            d.kept.size(), S(d.kept.size()), static_cast<long>(d.kept.front()),
@@ -259,7 +259,7 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
                             "\"ordinal\": %ld, \"line\": %ld, \"keeps\": {\"count\": %zu, \"first\": %ld, "
                             "\"last\": %ld}}",
                             viewCommand, JsonQuote(Cp1252ToUtf8(view)).c_str(), static_cast<long>(p),
-                            static_cast<long>(d.ordinal), static_cast<long>(typed), d.kept.size(),
+                            static_cast<long>(d.ordinal), static_cast<long>(line), d.kept.size(),
                             static_cast<long>(d.kept.front()),
                             static_cast<long>(d.kept.back()));
     } else if (d.repair == RepairFirstrec) {
@@ -370,7 +370,8 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
     out.json = Format("{\"chain\": \"schema\", \"status\": \"%s\", \"start\": %ld, \"findings\": [], ",
                       out.damaged ? "damaged" : "ok", static_cast<long>(d.start)) +
                "\"forward\": " + WalkJson(d.walk) + ", \"sound\": " + (d.sound ? "true" : "false") +
-               ", \"repair\": " + repairJson + ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
+               ", \"repair\": " + repairJson +
+               ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
     return out;
 }
 
@@ -505,6 +506,8 @@ int RunDiagnose(const CliOptions& o) {
     const bool findings = !toRepair.empty() || !reportedOnly.empty() || !unreadable.empty() || !unread.empty();
 
     const std::string unreadableList = NumberList(unreadable);
+    long long unreadableCount = 0;
+    for (const NumberRun& r : unreadable) unreadableCount += static_cast<long long>(r.last) - r.first + 1;
     if (o.json) {
         char directory[1024];
         WorkingDirectory(directory, sizeof directory);
@@ -519,10 +522,11 @@ int RunDiagnose(const CliOptions& o) {
                     runs.c_str(), json.empty() ? "" : "\n", json.c_str(), json.empty() ? "" : "\n  ");
     } else {
         if (patients.empty() && unreadable.empty())
-            text = unread.empty() ? "Aucun patient à réparer.\n\n" : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
+            text = unread.empty() ? "Aucun patient à réparer.\n\n"
+                                  : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
         if (!text.empty() && unreadable.empty()) text.pop_back(); // no blank line after the last patient
         std::fputs(Cp1252ToUtf8(text, TextKeepControls).c_str(), stdout);
-        if (unreadable.size() == 1 && unreadable[0].first == unreadable[0].last)
+        if (unreadableCount == 1)
             ConsoleSay(stdout, "Patient %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
                                "l'enregistrement firstrec du patient manque, rien ne peut être dit de ses chaînes.\n",
                        unreadableList.c_str());
@@ -541,8 +545,8 @@ int RunDiagnose(const CliOptions& o) {
         add(Cp1252ToUtf8("signalé") + S(reportedOnly.size()) + Cp1252ToUtf8(", rien à réparer : patient") +
             S(reportedOnly.size()) + " " + NumberList(reportedOnly));
     if (!unreadable.empty())
-        add(Cp1252ToUtf8("firstrec illisible : patient") + (unreadableList.find_first_of(" ,") != std::string::npos ? "s " : " ") +
-            unreadableList + Cp1252ToUtf8(" (aucune réparation de chkort ne rallonge un fichier : voir chkort-cli sizes)"));
+        add("firstrec illisible : patient" + std::string(unreadableCount > 1 ? "s " : " ") + unreadableList +
+            Cp1252ToUtf8(" (aucune réparation de chkort ne rallonge un fichier : voir chkort-cli sizes)"));
     if (verdict.empty())
         verdict = Cp1252ToUtf8(!unread.empty()              ? "rien à signaler dans ce qui a pu être lu"
                                : o.allPatients        ? "aucun patient à réparer"

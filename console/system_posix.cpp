@@ -37,7 +37,8 @@ std::string WorkDirectory() {
     const char* base = std::getenv("TMPDIR");
     // Named after the user, and kept only when it is a directory of theirs
     // that nobody else may write in: a shared /tmp is anyone's to fill.
-    const std::string own = JoinPath(base && *base ? base : "/tmp", ("chkort-cli-" + std::to_string(::getuid())).c_str());
+    const std::string name = "chkort-cli-" + std::to_string(::getuid());
+    const std::string own = JoinPath(base && *base ? base : "/tmp", name.c_str());
     ::mkdir(own.c_str(), 0700);
     struct stat st;
     if (::lstat(own.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&

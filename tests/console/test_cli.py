@@ -107,7 +107,7 @@ CASES = [
     (["test", "clinical", "counted"], 1, "", "non testés ou en partie (4 à 3000000) : un fichier est plus court"),
     (["sizes", "sound"], 0, "Lastrec -> ok\nFirstrec -> ok\n", "aucun fichier trop court"),
     (["sizes", "damaged", "--json"], 1, '{"file": "firstrec", "line": "Firstrec -> Erreur"', ""),
-    (["sizes", "short"], 1, "Clinique -> Erreur\n", "manquent : clinique trop court (voir le guide, partie 7).\n"),
+    (["sizes", "short"], 1, "Clinique -> Erreur\n", "manquent : clinique trop court (voir le guide, parties 7 et 10).\n"),
     # A file missing: its line says "Erreur", the others are measured all the same.
     (["sizes", "missing", "--json"], 1, ('"line": "Clinique -> Erreur", "verdict": "Erreur", "size": null',
                                          '"line": "Estim -> ok"', '{"code": "file-missing", "severity": "error", '
