@@ -17,6 +17,10 @@ void PrintCurrentView(WindowRef window);
 
 // Compares the size of each data file with what the counters require.
 void TestFileSizes(WindowRef window);
+// Its seven lines, drawn with the patient and identite files given (a handle
+// of 0, a file not open, says "Erreur" like the others): for the console,
+// which says them even when one of the files the window needs is missing.
+void DrawFileSizes(SurfaceRef surface, FileHandle patient, FileHandle identite);
 
 // Where the integrity test keeps its two files: "c:\tmp" on a workstation.
 // Only tests and the console companion point it elsewhere.

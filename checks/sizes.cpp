@@ -38,6 +38,16 @@ void DrawVerdict(SurfaceRef surface, int y, const char* name, FileHandle file, s
 
 } // namespace
 
+void DrawFileSizes(SurfaceRef surface, FileHandle patient, FileHandle identite) {
+    DrawVerdict(surface, 0, "Lastrec", hLastrec, 1280);
+    DrawVerdict(surface, 20, "Firstrec", hFirstrec, Expected(LastPatient, 32));
+    DrawVerdict(surface, 40, "Patient", patient, Expected(LastPatient, 40));
+    DrawVerdict(surface, 60, "Identite", identite, Expected(LastPatient, 1420));
+    DrawVerdict(surface, 80, "Clinique", hClinique, Expected(LastClinicalLine, 224));
+    DrawVerdict(surface, 100, "Estim", hEstime, Expected(LastQuoteLine, 86));
+    DrawVerdict(surface, 120, "Fschema", hFschema, Expected(LastChartEntry, 64));
+}
+
 void TestFileSizes(WindowRef window) {
     FileHandle ownIdentite = 0;
     hPatient = OpenDataFile(window, "patient");
@@ -47,13 +57,7 @@ void TestFileSizes(WindowRef window) {
     if (ownIdentite != 0) {
         const SurfaceRef surface = AcquireWindowSurface(window);
         ClearRect(surface, 0, 0, 800, 600);
-        DrawVerdict(surface, 0, "Lastrec", hLastrec, 1280);
-        DrawVerdict(surface, 20, "Firstrec", hFirstrec, Expected(LastPatient, 32));
-        DrawVerdict(surface, 40, "Patient", hPatient, Expected(LastPatient, 40));
-        DrawVerdict(surface, 60, "Identite", ownIdentite, Expected(LastPatient, 1420));
-        DrawVerdict(surface, 80, "Clinique", hClinique, Expected(LastClinicalLine, 224));
-        DrawVerdict(surface, 100, "Estim", hEstime, Expected(LastQuoteLine, 86));
-        DrawVerdict(surface, 120, "Fschema", hFschema, Expected(LastChartEntry, 64));
+        DrawFileSizes(surface, hPatient, ownIdentite);
         ReleaseWindowSurface(window, surface);
     }
     for (FileHandle* h : {&hPatient, &hPatientTri, &ownIdentite}) {

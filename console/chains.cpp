@@ -3,25 +3,53 @@
 #include "checks/integrity.h"
 #include "store/state.h"
 
+#include <cstdarg>
 #include <cstdio>
 
 namespace {
 
-// What the console calls each kind of the test's findings, and the names of
-// the values it carries.
+// What the console calls each kind of the test's findings, the names of the
+// values it carries, whether the report's line names the record, and for
+// the kinds the report does not show, the console's own sentence
+// (Windows-1252; %ld the record or the patient, %s the file).
 struct FindingWords {
     const char* code;
     const char* value;  // name of ChainFinding::value, or null
     const char* value2; // name of ChainFinding::value2, or null
+    bool recordInText;
+    const char* said;
 };
 const FindingWords Words[ChainFindingKinds] = {
-    {"start-out-of-range", "value", nullptr}, {"first-prev-not-zero", "link", nullptr},
-    {"last-next-not-zero", "link", nullptr},  {"crossing", "other_patient", nullptr},
-    {"runaway-chain", "visits", nullptr},     {"next-out-of-range", "link", nullptr},
-    {"end-out-of-range", "value", nullptr},   {"prev-out-of-range", "link", nullptr},
-    {"walks-differ", "forward", "backward"},  {"unreadable-record", nullptr, nullptr},
-    {"unreadable-firstrec", nullptr, nullptr}, {"firstrec-ends-before", "last_patient", nullptr},
+    {"start-out-of-range", "value", nullptr, false, nullptr},
+    {"first-prev-not-zero", "link", nullptr, true, nullptr},
+    {"last-next-not-zero", "link", nullptr, true, nullptr},
+    {"crossing", "other_patient", nullptr, false, nullptr},
+    {"runaway-chain", "visits", nullptr, false, nullptr},
+    {"next-out-of-range", "link", nullptr, false, nullptr},
+    {"end-out-of-range", "value", nullptr, false, nullptr},
+    {"prev-out-of-range", "link", nullptr, false, nullptr},
+    {"walks-differ", "forward", "backward", false, nullptr},
+    {"unreadable-record", nullptr, nullptr, true,
+     "ligne %ld illisible (le fichier %s est plus court que son compteur) : le test du patient %ld s'arrête là"},
+    {"unreadable-firstrec", nullptr, nullptr, true,
+     "patient %ld non testé : son enregistrement firstrec est coupé (le fichier firstrec est plus court que son "
+     "compteur)"},
+    {"firstrec-ends-before", "last_patient", nullptr, true,
+     "patients %ld à %ld non testés : le fichier firstrec s'arrête avant eux (il est plus court que son compteur)"},
 };
+
+// The console's sentences for what it finds beyond the report.
+const char* const ContestedLineSaid = "ligne %ld atteinte par les chaînes de plusieurs patients : %s";
+const char* const UnreachableLineSaid = "ligne %ld en service, qu'aucune chaîne n'atteint";
+
+std::string Said(const char* format, ...) {
+    char said[240];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(said, sizeof said, format, args);
+    va_end(args);
+    return said;
+}
 
 struct HeldRun {
     HeldChain& held;
@@ -71,6 +99,7 @@ void HeldFound(void* context, const ChainFinding& found) {
     f.record = found.record;
     if (words.value) f.numbers.push_back({words.value, found.value});
     if (words.value2) f.numbers.push_back({words.value2, found.value2});
+    f.recordInText = words.recordInText;
     char text[130];
     const int n = ChainFindingText(found, text, sizeof text);
     if (n > 0) {
@@ -78,6 +107,11 @@ void HeldFound(void* context, const ChainFinding& found) {
         f.text.assign(text, static_cast<std::size_t>(n));
         test.report += f.text + "\r\n";
     } else {
+        const long p = found.patient;
+        if (found.kind == FindingUnreadableLine)
+            f.text = Said(words.said, static_cast<long>(found.record),
+                          run.held.chain == &ClinicalChain ? "clinique" : "estime", p);
+        else f.text = Said(words.said, p, static_cast<long>(LastPatient));
         // What the window's read would have shown.
         ReportShortTransfer(found.kind == FindingUnreadableLine ? *run.held.links.file : FirstrecFile);
         ++test.unreadable;
@@ -87,6 +121,12 @@ void HeldFound(void* context, const ChainFinding& found) {
 }
 
 } // namespace
+
+std::int32_t LastWalkedPatient(const EndsTable& ends) {
+    auto last = static_cast<std::int32_t>(ends.records.size()); // held whole; at most one more is cut short
+    while (last < LastPatient && !RecordBeyondFile(FirstrecFile, last + 1)) ++last;
+    return last;
+}
 
 void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
     const auto& lines = held.links.records;
@@ -108,7 +148,8 @@ void ScoutAhead(ReadAhead& ahead, const HeldChain& held, std::int32_t patient) {
             continue;
         }
         r = 0;
-        if (!ahead.refilling || ahead.patient > LastPatient) continue;
+        // Only the ends held are worth scouting from.
+        if (!ahead.refilling || ahead.patient > static_cast<std::int64_t>(held.ends->records.size())) continue;
         FirstrecRecord ends;
         const auto next = static_cast<std::int32_t>(ahead.patient++);
         r = PatientEnds(*held.ends, next, ends) ? GetField(ends, held.chain->startField) : 0;
@@ -171,7 +212,8 @@ void ClaimLines(HeldChain& held, ChainClaims& claims) {
     std::vector<bool> walked(static_cast<std::size_t>(count) + 1, false);
     std::vector<std::int32_t> trail;
     ReadAhead ahead;
-    for (std::int64_t pp = 1; pp <= LastPatient; ++pp) {
+    const std::int32_t last = LastWalkedPatient(*held.ends);
+    for (std::int64_t pp = 1; pp <= last; ++pp) {
         const auto p = static_cast<std::int32_t>(pp);
         FirstrecRecord ends;
         if (!PatientEnds(*held.ends, p, ends)) continue;
@@ -205,16 +247,29 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
         f.code = "contested-line";
         f.record = line;
         f.patients = patients;
-        findings.push_back(f);
+        std::string names;
+        for (std::size_t i = 0; i < patients.size(); ++i)
+            names += (i == 0 ? "" : i + 1 < patients.size() ? ", " : " et ") + std::to_string(patients[i]);
+        f.text = Said(ContestedLineSaid, static_cast<long>(line), names.c_str());
+        f.recordInText = true;
+        findings.push_back(std::move(f));
     }
+    for (const std::int32_t r : UnreachableLines(held)) {
+        Finding f;
+        f.code = "unreachable-line";
+        f.severity = "warning";
+        f.record = r;
+        f.text = Said(UnreachableLineSaid, static_cast<long>(r));
+        f.recordInText = true;
+        findings.push_back(std::move(f));
+    }
+}
+
+std::vector<std::int32_t> UnreachableLines(const HeldChain& held) {
+    std::vector<std::int32_t> lines;
     for (std::int32_t r = 1; r <= held.links.held; ++r)
-        if (held.links.records[static_cast<std::size_t>(r)].mark == 0) {
-            Finding f;
-            f.code = "unreachable-line";
-            f.severity = "warning";
-            f.record = r;
-            findings.push_back(f);
-        }
+        if (held.links.records[static_cast<std::size_t>(r)].mark == 0) lines.push_back(r);
+    return lines;
 }
 
 std::vector<OrphanChain> OrphanChains(const HeldChain& held) {

@@ -24,6 +24,12 @@ struct HeldChain {
 // False when the chain's file is not open.
 bool HoldChain(const LineChain& chain, const EndsTable& ends, HeldChain& held);
 
+// The last patient the walks go to: the one before the first whose firstrec
+// record lies wholly beyond the end of the file, where the test ends too (a
+// damaged patient counter in the millions would otherwise cost a read per
+// patient, for nothing).
+std::int32_t LastWalkedPatient(const EndsTable& ends);
+
 // Read-ahead for walks in memory. Each step of a walk waits for its line to
 // come from memory; a few scouts walk the forward chains of the patients to
 // come, one step each whenever the walk takes one, so that their lines are
@@ -74,6 +80,8 @@ void ClaimLines(HeldChain& held, ChainClaims& claims);
 // After ClaimLines: "contested-line" for each line claimed twice,
 // "unreachable-line" for each line claimed by nobody.
 void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings);
+// After ClaimLines, the lines held that nobody claims, in order.
+std::vector<std::int32_t> UnreachableLines(const HeldChain& held);
 
 // After ClaimLines, the chains among the lines nobody reaches: a line whose
 // previous link is 0, followed forward through unreached lines to a next

@@ -8,6 +8,7 @@
 #include "store/recordio.h"
 #include "store/state.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -27,13 +28,16 @@ const char* const Usage =
     "  test clinique|devis [DOSSIER] [--report FICHIER] [--map FICHIER] [--json]\n"
     "      Le « Test du Fichier clinique / devis » de la fenêtre : les mêmes\n"
     "      constats, le même rapport octet pour octet. Le rapport et la carte\n"
-    "      des propriétaires vont dans les fichiers donnés, sinon dans un\n"
-    "      dossier temporaire indiqué sur la sortie d'erreur. Les constats\n"
-    "      s'affichent aussi sur la sortie standard. Une barre de progression\n"
-    "      s'affiche sur la sortie d'erreur quand c'est un terminal.\n"
+    "      des propriétaires vont dans les fichiers donnés, sinon dans le\n"
+    "      dossier temporaire indiqué sur la sortie d'erreur, le même à chaque\n"
+    "      test. Les constats s'affichent aussi sur la sortie standard, avec la\n"
+    "      ligne du fichier qu'ils concernent. Une barre de progression\n"
+    "      s'affiche sur la sortie d'erreur quand c'est un terminal. Le schéma\n"
+    "      dentaire n'a pas de test : voir diagnose et show schema.\n"
     "  sizes [DOSSIER] [--json]\n"
-    "      Le « Test de taille des fichiers » : les sept verdicts, un par ligne.\n"
-    "  show clinical|quotes|chart PATIENT [--from-end] [--raw] [DOSSIER]\n"
+    "      Le « Test de taille des fichiers » : les sept verdicts, un par ligne,\n"
+    "      « Erreur » pour un fichier absent.\n"
+    "  show clinique|devis|schema PATIENT [--from-end] [--raw] [DOSSIER]\n"
     "      Les lignes de la fiche clinique, du devis ou du schéma dentaire du\n"
     "      patient, comme la fenêtre les dessine, en UTF-8, le séparateur de\n"
     "      colonnes en barre verticale ; --raw garde les octets Windows-1252.\n"
@@ -58,11 +62,14 @@ const char* const Usage =
     "  --help      cette aide\n"
     "  --version   la version\n"
     "\n"
-    "Code de sortie : 0 rien à signaler ; 1 des constats (rapport non vide,\n"
-    "enregistrement illisible, fichier trop court, vue interrompue, chaîne\n"
-    "endommagée, enregistrement laissé tel quel ou journal coupé par annuler) ;\n"
-    "2 la commande n'a pas pu s'exécuter (usage, dossier ou fichier\n"
-    "introuvable, patient inconnu, journal illisible).\n";
+    "Les mots anglais clinical, quotes et chart valent clinique, devis et schema.\n"
+    "\n"
+    "Code de sortie : 0 rien à signaler (un avertissement peut être dit) ; 1 des\n"
+    "constats (rapport non vide, enregistrement illisible, fichier absent ou trop\n"
+    "court, vue coupée, chaîne endommagée, enregistrement laissé tel quel ou\n"
+    "journal coupé par annuler) ; 2 la commande n'a pas pu s'exécuter (usage,\n"
+    "dossier ou fichier introuvable, patient inconnu, journal illisible). La\n"
+    "dernière ligne de test, sizes et diagnose dit ce que vaut ce code.\n";
 
 // Which handle each data file goes into.
 struct NamedFile {
@@ -91,16 +98,24 @@ bool ParsePatient(const char* text, std::int32_t& patient) {
     return true;
 }
 
-// Accepts the window's French names and their English counterparts.
-const char* FileTarget(std::string_view word) {
+// The French names, as the window calls the files and views, and their
+// English counterparts; upper case too, and "schéma" as the system spells it.
+std::string Word(const char* argument) {
+    std::string w = NativeToUtf8(argument);
+    for (char& c : w)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (w == "sch\xc3\xa9ma" || w == "sch\xc3\x89ma") w = "schema";
+    return w;
+}
+const char* FileTarget(const std::string& word) {
     if (word == "clinique" || word == "clinical") return "clinique";
     if (word == "devis" || word == "quotes" || word == "estime") return "devis";
     return nullptr;
 }
-const char* ViewTarget(std::string_view word) {
-    if (word == "clinical" || word == "clinique") return "clinical";
-    if (word == "quotes" || word == "devis") return "quotes";
-    if (word == "chart" || word == "schema") return "chart";
+const char* ViewTarget(const std::string& word) {
+    if (word == "clinique" || word == "clinical") return "clinical";
+    if (word == "devis" || word == "quotes") return "quotes";
+    if (word == "schema" || word == "chart") return "chart";
     return nullptr;
 }
 
@@ -168,12 +183,16 @@ int Parse(int argc, char** argv, CliOptions& o) {
     if (o.command == "test") {
         const char* t = take();
         if (!t) return UsageError("%s : quel fichier ? clinique ou devis", "test");
-        if (!(t = FileTarget(t))) return UsageError("test : fichier inconnu : %s (clinique ou devis)", words[1]);
+        if (Word(t) == "schema" || Word(t) == "chart")
+            return Refuse("test : le schéma dentaire n'a pas de test ; voir chkort-cli diagnose et chkort-cli show "
+                          "schema\n");
+        if (!(t = FileTarget(Word(t)))) return UsageError("test : fichier inconnu : %s (clinique ou devis)", words[1]);
         o.target = t;
     } else if (o.command == "show") {
         const char* t = take();
-        if (!t) return UsageError("%s : quelle vue ? clinical, quotes ou chart", "show");
-        if (!(t = ViewTarget(t))) return UsageError("show : vue inconnue : %s (clinical, quotes ou chart)", words[1]);
+        if (!t) return UsageError("%s : quelle vue ? clinique, devis ou schema", "show");
+        if (!(t = ViewTarget(Word(t))))
+            return UsageError("show : vue inconnue : %s (clinique, devis ou schema)", words[1]);
         o.target = t;
     } else if (o.command == "annuler") {
         const char* j = take();
@@ -283,21 +302,16 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
 
     DataFilesReadOnly = !writable;
     for (const char* name : files) {
-        FileHandle* handle = nullptr;
-        for (const NamedFile& f : DataFiles)
-            if (std::strcmp(f.name, name) == 0) handle = f.handle;
-        // The core's box would say "Erreur"; the reason is clearer here.
-        ConsoleMuteBoxes(true);
-        const FileHandle h = OpenDataFile(MainWindow, name);
-        ConsoleMuteBoxes(false);
+        std::string why;
+        const FileHandle h = OpenPracticeFile(options, name, why);
         if (h == 0) {
-            const std::string path = JoinPath(shown, name);
-            if (IsFile(name)) Refuse(writable ? "impossible d'ouvrir en écriture le fichier %s\n"
-                                              : "impossible d'ouvrir en lecture le fichier %s\n", path.c_str());
-            else Refuse("fichier introuvable : %s\n", path.c_str());
+            Refuse("%s\n", why.c_str());
             ClosePractice();
             return false;
         }
+        FileHandle* handle = nullptr;
+        for (const NamedFile& f : DataFiles)
+            if (std::strcmp(f.name, name) == 0) handle = f.handle;
         if (handle) *handle = h;
         else FileClose(h);
     }
@@ -317,6 +331,20 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
     return true;
 }
 
+FileHandle OpenPracticeFile(const CliOptions& options, const char* name, std::string& why) {
+    // The core's box would say "Erreur"; the reason is clearer here.
+    ConsoleMuteBoxes(true);
+    const FileHandle h = OpenDataFile(MainWindow, name);
+    ConsoleMuteBoxes(false);
+    if (h == 0) {
+        const char* reason = !IsFile(name)          ? "fichier introuvable : "
+                             : DataFilesReadOnly ? "impossible d'ouvrir en lecture le fichier "
+                                                 : "impossible d'ouvrir en écriture le fichier ";
+        why = Cp1252ToUtf8(reason) + JoinPath(ShownDirectory(options), name);
+    }
+    return h;
+}
+
 void ClosePractice() { CloseDataFileSet(); }
 
 bool KnownPatient(const CliOptions& options) {
@@ -324,6 +352,38 @@ bool KnownPatient(const CliOptions& options) {
     Refuse("patient inconnu : %ld (le cabinet compte %ld patient%s)\n", static_cast<long>(options.patient),
            static_cast<long>(LastPatient), LastPatient > 1 ? "s" : "");
     return false;
+}
+
+std::string NumberList(std::vector<NumberRun> runs, std::size_t most) {
+    // Runs that touch are one; a run of two is two numbers.
+    std::vector<NumberRun> merged;
+    for (const NumberRun& r : runs) {
+        if (!merged.empty() && static_cast<std::int64_t>(merged.back().last) + 1 >= r.first)
+            merged.back().last = std::max(merged.back().last, r.last);
+        else merged.push_back(r);
+    }
+    std::vector<std::string> shown;
+    std::int64_t left = 0;
+    for (const NumberRun& r : merged) {
+        if (shown.size() >= most) {
+            left += static_cast<std::int64_t>(r.last) - r.first + 1;
+        } else if (r.last >= r.first + 2) {
+            shown.push_back(std::to_string(r.first) + Cp1252ToUtf8(" à ") + std::to_string(r.last));
+        } else {
+            for (std::int64_t n = r.first; n <= r.last; ++n) shown.push_back(std::to_string(n));
+        }
+    }
+    std::string list;
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        list += (k == 0 ? "" : k + 1 < shown.size() || left ? ", " : " et ") + shown[k];
+    if (left) list += " et " + std::to_string(left) + " autres";
+    return list;
+}
+
+std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most) {
+    std::vector<NumberRun> runs;
+    for (const std::int32_t n : numbers) runs.push_back({n, n});
+    return NumberList(runs, most);
 }
 
 int RunCli(int argc, char** argv) {

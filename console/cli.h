@@ -41,10 +41,21 @@ int Refuse(const char* format, ...);
 // counters. On failure says why and returns false.
 bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> files, bool writable = false);
 void ClosePractice();
+// After OpenPractice, one more file of it, opened the same way; 0 when it
+// cannot be, with the reason in `why` (UTF-8).
+FileHandle OpenPracticeFile(const CliOptions& options, const char* name, std::string& why);
 // The directory as given, for messages (UTF-8).
 std::string ShownDirectory(const CliOptions& options);
 // 1 <= patient <= LastPatient, or says it is unknown.
 bool KnownPatient(const CliOptions& options);
+
+// Ascending numbers (patients, lines) as "3, 5, 10 à 40 et 12 autres"
+// (UTF-8): runs of three or more joined, at most `most` items shown.
+struct NumberRun {
+    std::int32_t first, last;
+};
+std::string NumberList(std::vector<NumberRun> runs, std::size_t most = 8);
+std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most = 8);
 
 // A progress bar of the integrity test's patients, on a terminal.
 void ShowTestProgress(std::int32_t patient);

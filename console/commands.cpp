@@ -48,10 +48,11 @@ int RunTest(const CliOptions& o) {
     TestHeldChain(held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
     ConsoleProgressEnd();
 
-    // What is not asked for goes to a fresh directory of its own.
+    // What is not asked for goes to the program's own directory, where the
+    // next test replaces it.
     std::string workDirectory;
     if (o.report.empty() || o.map.empty()) {
-        workDirectory = MakeWorkDirectory();
+        workDirectory = WorkDirectory();
         if (workDirectory.empty()) return Refuse("impossible de créer un dossier de travail temporaire\n");
     }
     const std::string reportPath = o.report.empty() ? JoinPath(workDirectory, "erreurfiche.txt") : o.report;
@@ -59,11 +60,17 @@ int RunTest(const CliOptions& o) {
     if (!WriteWholeFile(reportPath, test.report)) return Refuse("impossible d'écrire %s\n", NativeToUtf8(reportPath).c_str());
     if (!WriteOwnerMap(held, test, mapPath)) return Refuse("impossible d'écrire %s\n", NativeToUtf8(mapPath).c_str());
 
+    // Beyond the report (the owner map is written: the claims reuse its
+    // marks): the lines several patients reach, and those nobody does. When
+    // the test found nothing, its walks went over every chain whole, and the
+    // owners it left in the marks are the claims: no line claimed twice.
+    ChainClaims claims;
+    if (!test.findings.empty()) ClaimLines(held, claims);
+    const std::vector<std::int32_t> unreachable = UnreachableLines(held);
+
     long long reportLines = 0;
     for (const char c : test.report) reportLines += c == '\n';
     if (o.json) {
-        ChainClaims claims;
-        ClaimLines(held, claims);
         ClaimFindings(held, claims, test.findings);
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"test\",\n"
                     "  \"file\": \"%s\",\n  \"directory\": %s,\n  \"patients\": %ld,\n  \"lines\": %ld,\n"
@@ -74,86 +81,151 @@ int RunTest(const CliOptions& o) {
                     JsonQuote(NativeToUtf8(reportPath)).c_str(), JsonQuote(NativeToUtf8(mapPath)).c_str(),
                     reportLines, FindingsStatus(test.findings), FindingsJson(test.findings).c_str());
     } else {
-        // One finding a line, without the report's CR.
+        // One finding a line, without the report's CR, with its record.
         std::string lines;
         for (const Finding& f : test.findings)
-            if (f.fromReport) lines += Cp1252ToUtf8(f.text) + "\n";
+            if (f.fromReport) lines += Cp1252ToUtf8(FindingLine(f)) + "\n";
         std::fputs(lines.c_str(), stdout);
     }
 
-    if (test.unreadable > 0)
-        ConsoleSay(stderr, "chkort-cli: %d enregistrement%s illisible%s : le test a abandonné ces patients (voir chkort-cli sizes)\n",
-                   test.unreadable, Plural(test.unreadable), Plural(test.unreadable));
-    if (test.endedAt > 0)
-        ConsoleSay(stderr, "chkort-cli: firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas testés\n",
-                   static_cast<long>(test.endedAt), static_cast<long>(test.endedAt), static_cast<long>(LastPatient));
-    if (reportLines == 0) ConsoleSay(stderr, "chkort-cli: %s : aucune erreur dans le rapport\n", file);
-    else ConsoleSay(stderr, "chkort-cli: %s : %lld constat%s dans le rapport\n", file, reportLines, Plural(reportLines));
     if (o.report.empty()) ConsoleSay(stderr, "chkort-cli: rapport : %s\n", NativeToUtf8(reportPath).c_str());
     if (o.map.empty()) ConsoleSay(stderr, "chkort-cli: carte des propriétaires : %s\n", NativeToUtf8(mapPath).c_str());
-    return test.report.empty() && test.unreadable == 0 ? ExitClean : ExitFindings;
+    // The patients the test could not read through, each with why.
+    std::vector<NumberRun> untested;
+    bool chainsUnknown = false; // patients whose ends could not be read: their lines reached by no walk
+    for (const Finding& f : test.findings) {
+        if (!f.fromReport && f.patient != 0) {
+            ConsoleSay(stderr, "chkort-cli: %s\n", Cp1252ToUtf8(f.text).c_str());
+            untested.push_back({f.patient, f.patient == test.endedAt ? LastPatient : f.patient});
+            chainsUnknown = chainsUnknown || f.code != "unreadable-record";
+        }
+    }
+    if (!unreachable.empty() && !chainsUnknown)
+        ConsoleSay(stderr, "chkort-cli: attention : %zu ligne%s en service qu'aucune chaîne n'atteint (%s) ; aucun "
+                           "patient ne les montre, ce qui seul n'est pas une erreur (chkort-cli diagnose les propose "
+                           "au patient qui aurait perdu les siennes)\n",
+                   unreachable.size(), Plural(static_cast<long long>(unreachable.size())),
+                   NumberList(unreachable).c_str());
+
+    // Last, what the exit status says.
+    const bool findings = reportLines > 0 || test.unreadable > 0;
+    std::string verdict = reportLines == 0 ? Cp1252ToUtf8("aucune erreur dans le rapport")
+                                           : std::to_string(reportLines) + " constat" + Plural(reportLines) +
+                                                 " dans le rapport (voir chkort-cli diagnose all)";
+    if (!untested.empty()) {
+        long long count = 0;
+        for (const NumberRun& r : untested) count += static_cast<long long>(r.last) - r.first + 1;
+        verdict += (reportLines ? ", et " : ", mais ") + std::to_string(count) + " patient" + Plural(count) +
+                   Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" + NumberList(untested) +
+                   ") : un fichier est plus court que son compteur, voir chkort-cli sizes";
+    }
+    if (!findings && !unreachable.empty()) verdict += Cp1252ToUtf8(" ; un avertissement ci-dessus");
+    ConsoleSay(stderr, "chkort-cli: test du fichier %s : %s.\n", clinique ? "clinique" : "devis", verdict.c_str());
+    return findings ? ExitFindings : ExitClean;
 }
 
 int RunSizes(const CliOptions& o) {
-    // patient and patient.tri are opened only to say clearly when they are
-    // missing; the size test opens them itself.
-    if (!OpenPractice(o, {"lastrec", "firstrec", "identite", "clinique", "estime", "Fschema", "patient", "patient.tri"}))
-        return ExitCannotRun;
+    // Without lastrec's counters nothing can be compared. Any other file may
+    // be missing: its line says "Erreur", as the window's does for a file it
+    // could not open, and stderr says why.
+    if (!OpenPractice(o, {"lastrec"})) return ExitCannotRun;
+    FileHandle patient = 0, patientTri = 0;
+    struct Row {
+        const char* file;
+        FileHandle* handle;
+        long long expected;
+        bool windowNeedsIt; // the window's test stops without it, and draws nothing
+    };
+    const Row rows[8] = {{"lastrec", &hLastrec, 1280, false},
+                         {"firstrec", &hFirstrec, 32LL * LastPatient, false},
+                         {"patient", &patient, 40LL * LastPatient, true},
+                         {"identite", &hIdentite, 1420LL * LastPatient, true},
+                         {"clinique", &hClinique, 224LL * LastClinicalLine, false},
+                         {"estime", &hEstime, 86LL * LastQuoteLine, false},
+                         {"Fschema", &hFschema, 64LL * LastChartEntry, false},
+                         {"patient.tri", &patientTri, 0, true}}; // not measured
+    std::vector<Finding> findings;
+    std::string wrong, tri; // for the last line: the files short or missing, and patient.tri's
+    for (const Row& row : rows) {
+        if (*row.handle != 0) continue;
+        std::string why;
+        *row.handle = OpenPracticeFile(o, row.file, why);
+        if (*row.handle != 0) continue;
+        ConsoleSay(stderr, row.windowNeedsIt ? "chkort-cli: %s (la fenêtre ne fait pas ce test sans lui)\n"
+                                             : "chkort-cli: %s\n",
+                   why.c_str());
+        Finding f;
+        f.code = IsFile(row.file) ? "file-not-opened" : "file-missing";
+        f.file = row.file;
+        findings.push_back(f);
+        if (row.handle == &patientTri) // not one of the seven lines
+            tri = Cp1252ToUtf8(IsFile(row.file) ? "patient.tri illisible" : "patient.tri absent");
+    }
     ConsoleForget();
-    TestFileSizes(MainWindow);
+    DrawFileSizes(SurfaceRef{1}, patient, hIdentite);
     const std::vector<ConsoleText> lines = ConsoleTexts();
     if (lines.size() != 7) return Refuse("le test de taille n'a pas pu s'exécuter\n");
 
-    struct Row {
-        const char* file;
-        FileHandle handle;
-        long long expected;
-    };
-    const FileHandle patient = FileOpen("patient", OpenSharedReadOnly);
-    const Row rows[7] = {{"lastrec", hLastrec, 1280},
-                         {"firstrec", hFirstrec, 32LL * LastPatient},
-                         {"patient", patient, 40LL * LastPatient},
-                         {"identite", hIdentite, 1420LL * LastPatient},
-                         {"clinique", hClinique, 224LL * LastClinicalLine},
-                         {"estime", hEstime, 86LL * LastQuoteLine},
-                         {"Fschema", hFschema, 64LL * LastChartEntry}};
-    bool tooShort = false;
-    std::vector<Finding> findings;
-    std::string files;
+    std::string files, larger;
     for (int i = 0; i < 7; ++i) {
+        const Row& row = rows[i];
         const std::string& line = lines[static_cast<std::size_t>(i)].bytes;
         const std::size_t arrow = line.find(" -> ");
         const std::string verdict = arrow == std::string::npos ? line : line.substr(arrow + 4);
-        const long long size = FileSizeLow(rows[i].handle);
-        if (verdict != "ok") {
+        const bool open = *row.handle != 0;
+        const long long size = open ? static_cast<long long>(FileSizeLow(*row.handle)) : -1;
+        if (verdict != "ok" && open) {
             Finding f;
             f.code = verdict == "Erreur" ? "file-too-short" : "file-too-large";
             f.severity = verdict == "Erreur" ? "error" : "warning";
-            f.file = rows[i].file;
-            f.numbers = {{"size", size}, {"expected", rows[i].expected}};
+            f.file = row.file;
+            f.numbers = {{"size", size}, {"expected", row.expected}};
             findings.push_back(f);
         }
-        tooShort = tooShort || verdict == "Erreur";
-        files += std::string(i ? ",\n" : "") + "    {\"file\": " + JsonQuote(rows[i].file) +
+        if (verdict == "Erreur")
+            wrong += (wrong.empty() ? "" : ", ") + std::string(row.file) +
+                     (!open ? (IsFile(row.file) ? " illisible" : " absent") : " trop court");
+        else if (verdict != "ok") larger += (larger.empty() ? "" : ", ") + std::string(row.file);
+        files += std::string(i ? ",\n" : "") + "    {\"file\": " + JsonQuote(row.file) +
                  ", \"line\": " + JsonQuote(Cp1252ToUtf8(line)) + ", \"verdict\": " + JsonQuote(Cp1252ToUtf8(verdict)) +
-                 ", \"size\": " + std::to_string(size) + ", \"expected\": " + std::to_string(rows[i].expected) + "}";
+                 ", \"size\": " + (open ? std::to_string(size) : "null") +
+                 ", \"expected\": " + std::to_string(row.expected) + "}";
         if (!o.json) std::printf("%s\n", Cp1252ToUtf8(line).c_str());
     }
-    FileClose(patient);
+    for (FileHandle h : {patient, patientTri})
+        if (h != 0) FileClose(h);
     if (o.json)
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"sizes\",\n"
                     "  \"directory\": %s,\n  \"status\": \"%s\",\n  \"files\": [\n%s\n  ],\n  \"findings\": %s\n}\n",
                     CHKORT_VERSION_TEXT, JsonQuote(CurrentDirectoryUtf8()).c_str(), FindingsStatus(findings),
                     files.c_str(), FindingsJson(findings).c_str());
-    return tooShort ? ExitFindings : ExitClean;
+
+    // Last, what the exit status says.
+    if (!larger.empty())
+        ConsoleSay(stderr, "chkort-cli: attention : « Taille supérieure » pour %s : plus de 2 000 000 d'octets au-delà "
+                           "de ce que demandent les compteurs de lastrec ; ce n'est pas une erreur\n",
+                   larger.c_str());
+    if (!wrong.empty())
+        ConsoleSay(stderr, "chkort-cli: des enregistrements que promettent les compteurs de lastrec manquent : %s (voir "
+                           "le guide, parties 7 et 10)%s%s.\n",
+                   wrong.c_str(), tri.empty() ? "" : " ; ", tri.c_str());
+    else if (!tri.empty())
+        ConsoleSay(stderr, "chkort-cli: aucun fichier trop court, mais %s : la fenêtre ne fait pas ce test sans lui.\n",
+                   tri.c_str());
+    else
+        ConsoleSay(stderr, "chkort-cli: aucun fichier trop court : les enregistrements que promettent les compteurs de "
+                           "lastrec sont tous là%s.\n",
+                   larger.empty() ? "" : Cp1252ToUtf8(" ; un avertissement ci-dessus").c_str());
+    return wrong.empty() && tri.empty() ? ExitClean : ExitFindings;
 }
 
 int RunShow(const CliOptions& o) {
-    const char* file = o.target == "clinical" ? "clinique" : o.target == "quotes" ? "estime" : "Fschema";
+    const bool clinical = o.target == "clinical", quotes = o.target == "quotes";
+    const char* file = clinical ? "clinique" : quotes ? "estime" : "Fschema";
     if (!OpenPractice(o, {"lastrec", "firstrec", file})) return ExitCannotRun;
     if (!KnownPatient(o)) return ExitCannotRun;
-    if (o.target == "clinical") CurrentMode = o.fromEnd ? ModeClinicalFromEnd : ModeClinicalFromStart;
-    else if (o.target == "quotes") CurrentMode = o.fromEnd ? ModeQuotesFromEnd : ModeQuotesFromStart;
+    if (clinical) CurrentMode = o.fromEnd ? ModeClinicalFromEnd : ModeClinicalFromStart;
+    else if (quotes) CurrentMode = o.fromEnd ? ModeQuotesFromEnd : ModeQuotesFromStart;
     else CurrentMode = ModeDentalChart;
     CurrentPatient = o.patient;
     ConsoleForget();
@@ -165,19 +237,36 @@ int RunShow(const CliOptions& o) {
         out += (o.raw ? t.bytes : Cp1252ToUtf8(t.bytes, TextSeparatorAsBar)) + "\n";
     std::fwrite(out.data(), 1, out.size(), stdout);
     if (!ConsoleBoxes().empty()) {
-        ConsoleSay(stderr, "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible\n");
+        ConsoleSay(stderr, "chkort-cli: la vue s'est arrêtée sur un enregistrement illisible (voir chkort-cli sizes)\n");
         return ExitFindings;
     }
-    // A walk that ends normally leaves a link of 0 or one out of the file;
-    // one still inside it was cut at a line shown already: the chain loops.
-    const std::int32_t counter = o.target == "clinical" ? LastClinicalLine
-                                 : o.target == "quotes" ? LastQuoteLine
-                                                        : LastChartEntry;
+    // A walk that ends normally leaves a link of 0. One still inside the
+    // file was cut at a line shown already: the chain loops. One out of it
+    // ended the view where the window's ends too, without a word.
+    const std::int32_t counter = clinical ? LastClinicalLine : quotes ? LastQuoteLine : LastChartEntry;
+    const long shown = static_cast<long>(ConsoleTexts().size()) - 1; // every text but the heading
+    const std::string unit = Cp1252ToUtf8(clinical || quotes ? "ligne" : "entrée");
     if (CurrentLine >= 1 && CurrentLine <= counter) {
-        // Every text but the heading is a line of the chain.
-        ConsoleSay(stderr, "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée après %ld lignes, "
-                           "à la première déjà montrée\n",
-                   static_cast<long>(ConsoleTexts().size() - 1));
+        ConsoleSay(stderr, "chkort-cli: la chaîne ne s'arrête pas (boucle) : la vue est coupée après %ld %s%s, "
+                           "à la première déjà montrée (voir chkort-cli diagnose %ld)\n",
+                   shown, unit.c_str(), Plural(shown), static_cast<long>(o.patient));
+        return ExitFindings;
+    }
+    if (CurrentLine != 0) {
+        const char* pointer = !clinical && !quotes ? "DEBUTSCHEMA"
+                              : clinical           ? (o.fromEnd ? "FINACTE" : "DEBUTACTE")
+                                                   : (o.fromEnd ? "FINDEVIS" : "DEBUTDEVIS");
+        if (shown == 0)
+            ConsoleSay(stderr, "chkort-cli: %s vaut %ld, hors du fichier (1 à %ld) : la vue est vide (voir chkort-cli "
+                               "diagnose %ld)\n",
+                       pointer, static_cast<long>(CurrentLine), static_cast<long>(counter),
+                       static_cast<long>(o.patient));
+        else
+            ConsoleSay(stderr, "chkort-cli: la vue est coupée après %ld %s%s : un lien %s vaut %ld, hors du fichier "
+                               "(1 à %ld) (voir chkort-cli diagnose %ld)\n",
+                       shown, unit.c_str(), Plural(shown), Cp1252ToUtf8(o.fromEnd ? "précédent" : "suivant").c_str(),
+                       static_cast<long>(CurrentLine),
+                       static_cast<long>(counter), static_cast<long>(o.patient));
         return ExitFindings;
     }
     return ExitClean;

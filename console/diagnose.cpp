@@ -70,7 +70,7 @@ ChainDiagnosis Diagnose(const HeldChain& held, std::int32_t patient, const std::
                         WalkMarks& marks) {
     ChainDiagnosis d;
     FirstrecRecord ends;
-    if (!PatientEnds(*held.ends, patient, ends)) return d; // nothing can be said; the caller reports it
+    PatientEnds(*held.ends, patient, ends);
     d.start = GetField(ends, held.chain->startField);
     d.end = GetField(ends, held.chain->endField);
     WalkLines(held, patient, d.start, true, marks, d.forward);
@@ -139,16 +139,23 @@ std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std
     std::map<std::int32_t, ChainDiagnosis> found;
     std::vector<std::int32_t> sorted(wanted);
     std::sort(sorted.begin(), sorted.end());
-    const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
+    const std::int32_t last = std::min(everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back(),
+                                       LastWalkedPatient(*held.ends));
     ClearMarks(held.links);
     WalkMarks marks{std::vector<bool>(held.links.records.size(), false), {}};
     for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
+        if (!PatientReadable(*held.ends, p)) continue; // nothing can be said; the caller reports it
         ChainDiagnosis d = Diagnose(held, p, orphans, marks);
         for (const std::int32_t r : d.kept) held.links.records[static_cast<std::size_t>(r)].mark = p;
         if ((everyUnsound && !d.sound) || std::binary_search(sorted.begin(), sorted.end(), p))
             found.emplace(p, std::move(d));
     }
     return found;
+}
+
+bool PatientReadable(const EndsTable& ends, std::int32_t patient) {
+    FirstrecRecord record;
+    return PatientEnds(ends, patient, record);
 }
 
 ChartDiagnosis DiagnoseChart(const EndsTable& endsTable, LinkTable& chart, std::int32_t patient) {

@@ -54,9 +54,14 @@ void ChooseRepair(ChainDiagnosis& d, const std::vector<OrphanChain>& orphans);
 // line that a lower-numbered patient's repaired chain keeps is not its own,
 // as the integrity test reports a crossing under the higher number. Returns
 // the diagnoses of the patients wanted, and with `everyUnsound` of every
-// patient whose chain is not sound.
+// patient whose chain is not sound; a patient whose firstrec record cannot
+// be read has none.
 std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std::vector<std::int32_t>& wanted,
                                                       bool everyUnsound, const std::vector<OrphanChain>& orphans);
+
+// Whether the patient's firstrec record can be read: without it nothing of
+// its chains can be said.
+bool PatientReadable(const EndsTable& ends, std::int32_t patient);
 
 // The dental chart, a forward chain only.
 struct ChartDiagnosis {

@@ -20,6 +20,9 @@ namespace {
 struct ChainWords {
     const char* key;          // JSON name
     const char* title;        // "fiche clinique"
+    const char* ofTitle;      // "de la fiche clinique"
+    bool feminine;            // for the words that agree with the title
+    const char* file;         // the data file
     const char* startLabel;   // the view's header labels
     const char* endLabel;
     const char* viewFromStart;
@@ -34,6 +37,9 @@ struct ChainWords {
 
 const ChainWords ClinicalWords{"clinique",
                                "fiche clinique",
+                               "de la fiche clinique",
+                               true,
+                               "clinique",
                                "DEBUTACTE",
                                "FINACTE",
                                "Visualisation de la fiche clinique à partir du début",
@@ -47,6 +53,9 @@ const ChainWords ClinicalWords{"clinique",
                                "Visualisation du Fichier Clinique"};
 const ChainWords QuoteWords{"devis",
                             "devis",
+                            "du devis",
+                            false,
+                            "estime",
                             "DEBUTDEVIS",
                             "FINDEVIS",
                             "Visualisation du devis à partir du début",
@@ -70,6 +79,9 @@ std::string Format(const char* format, ...) {
 }
 
 const char* S(std::size_t n) { return n > 1 ? "s" : ""; }
+
+// "1re", "2e", "7e": the place of a line counted from the top of a view.
+std::string Place(std::int32_t n) { return std::to_string(n) + (n == 1 ? "re" : "e"); }
 
 const char* StopKey(WalkStop stop) {
     switch (stop) {
@@ -145,7 +157,27 @@ struct ChainReport {
     std::string json;
     bool damaged = false;  // the test or the walks find something wrong
     bool repairable = false; // and a repair is proposed
+    bool unread = false;   // its file could not be opened
 };
+
+// What a chain's heading says of it.
+const char* Verdict(const ChainReport& r, bool feminine) {
+    if (r.repairable) return "à réparer";
+    if (r.unread) return feminine ? "non diagnostiquée" : "non diagnostiqué";
+    if (r.damaged) return feminine ? "signalée, rien à réparer" : "signalé, rien à réparer";
+    return "rien à signaler";
+}
+
+// A chain whose file could not be opened: the others are diagnosed all the same.
+ChainReport Unread(const char* key, const char* ofTitle, const char* file) {
+    ChainReport out;
+    out.damaged = out.unread = true;
+    out.text.push_back(Format("Le fichier %s manque ou ne peut pas être lu : sans lui, rien ne peut être dit %s.", file,
+                              ofTitle));
+    out.json = Format("{\"chain\": \"%s\", \"status\": \"unread\", \"file\": \"%s\", \"explanation\": ", key,
+                      file) + JsonQuote(Cp1252ToUtf8(out.text[0])) + "}";
+    return out;
+}
 
 ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::int32_t p, const ChainDiagnosis& d,
                          const std::vector<Finding>& testFindings, const ChainClaims& claims,
@@ -176,9 +208,7 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
     std::vector<std::string>& t = out.text;
     if (!testFindings.empty()) {
         t.push_back(Format("Le test du fichier %s signale :", words.key));
-        for (const Finding& f : testFindings)
-            t.push_back("  " + (f.fromReport ? f.text : Format("(console) %s, enregistrement %ld", f.code.c_str(),
-                                                                    static_cast<long>(f.record))));
+        for (const Finding& f : testFindings) t.push_back("  " + FindingLine(f));
     }
     t.push_back(DescribeWalk(d.forward, true, words.startLabel, d.start, counter, "ligne", "la "));
     t.push_back(DescribeWalk(d.backward, false, words.endLabel, d.end, counter, "ligne", "la "));
@@ -190,16 +220,21 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
         if (d.start == 0 && d.end == 0) t.push_back("Le patient n'a pas de lignes : rien à réparer.");
         else t.push_back(Format("La chaîne est saine : %zu ligne%s dans les deux sens.", d.kept.size(), S(d.kept.size())));
         if (runaway)
-            t.push_back("Elle dépasse les 5000 lignes que le test suit : il la dit « Fiche alterée ». "
-                        "Aucune réparation n'est nécessaire.");
+            t.push_back("Elle dépasse les 5000 lignes que le test suit : il la dit « Fiche alterée », et le dira "
+                        "toujours. Rien n'est à réparer, et aucune réparation ne change ce verdict.");
         for (const std::int32_t q : reportedBy)
             t.push_back(Format("Le test signale un croisement avec le patient %ld, dont la chaîne abîmée passe par "
                                "ces lignes : c'est elle qu'il faut réparer (chkort-cli diagnose %ld).",
                                static_cast<long>(q), static_cast<long>(q)));
     } else if (d.repair == RepairCutFromStart || d.repair == RepairCutFromEnd) {
-        t.push_back(Format("Réparation : menu Fichier > « %s », patient %ld, puis Options > Corriger avec la "
-                           "ligne %ld.",
-                           view, static_cast<long>(p), static_cast<long>(d.ordinal)));
+        // The line typed is the last one of the walk kept, by its place in
+        // the view, which the view shows in its first column.
+        const std::int32_t line = d.repair == RepairCutFromStart ? d.kept.back() : d.kept.front();
+        t.push_back(Format("Réparation : menu Fichier > « %s », patient %ld, puis Options > Corriger et tapez %ld, "
+                           "le numéro de la première colonne de la %s ligne de la vue (la ligne %ld du fichier, en "
+                           "deuxième colonne).",
+                           view, static_cast<long>(p), static_cast<long>(d.ordinal), Place(d.ordinal).c_str(),
+                           static_cast<long>(line)));
         t.push_back(Format("Résultat : la chaîne garde %zu ligne%s, de %ld à %ld ; %s, et firstrec reçoit "
                            "%s %ld et %s %ld.",
                            d.kept.size(), S(d.kept.size()), static_cast<long>(d.kept.front()),
@@ -221,9 +256,11 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
             t.push_back(Format("Les lignes %s ne feront plus partie de la chaîne (elles restent dans le fichier).",
                                ListOf(dropped).c_str()));
         repairJson = Format("{\"action\": \"cut\", \"command_id\": %d, \"menu\": %s, \"patient\": %ld, "
-                            "\"ordinal\": %ld, \"keeps\": {\"count\": %zu, \"first\": %ld, \"last\": %ld}}",
+                            "\"ordinal\": %ld, \"line\": %ld, \"keeps\": {\"count\": %zu, \"first\": %ld, "
+                            "\"last\": %ld}}",
                             viewCommand, JsonQuote(Cp1252ToUtf8(view)).c_str(), static_cast<long>(p),
-                            static_cast<long>(d.ordinal), d.kept.size(), static_cast<long>(d.kept.front()),
+                            static_cast<long>(d.ordinal), static_cast<long>(line), d.kept.size(),
+                            static_cast<long>(d.kept.front()),
                             static_cast<long>(d.kept.back()));
     } else if (d.repair == RepairFirstrec) {
         t.push_back(Format("Réparation : menu Fichier > « %s », patient %ld, « %s » %ld, « %s » %ld.",
@@ -278,7 +315,7 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
                "\"findings\": [" + findingsJson + "], \"forward\": " + WalkJson(d.forward) +
                ", \"backward\": " + WalkJson(d.backward) + ", \"sound\": " + (d.sound ? "true" : "false") +
                ", \"repair\": " + repairJson + ", \"also_claimed_by\": [" + also + "], \"orphans\": [" + orphanJson +
-               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation)) + "}";
+               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
     return out;
 }
 
@@ -300,32 +337,64 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
                             JsonQuote(Cp1252ToUtf8("Correction du Firstrec pour schéma dentaire")).c_str(),
                             static_cast<long>(p));
     } else if (d.repair == RepairCutFromStart) {
-        t.push_back(Format("Réparation : menu Fichier > « Visualisation du schéma dentaire », patient %ld, puis "
-                           "Options > Corriger avec la ligne %ld.",
-                           static_cast<long>(p), static_cast<long>(d.ordinal)));
-        t.push_back(Format("Résultat : le schéma garde ses %ld premières entrées.", static_cast<long>(d.ordinal)));
+        // The chart's view numbers nothing: its first column is the entry's
+        // number in the file, while Corriger counts entries from the top.
+        if (d.ordinal == 0) {
+            t.push_back(Format("Réparation : menu Fichier > « Visualisation du schéma dentaire », patient %ld, puis "
+                               "Options > Corriger et tapez 0 : le schéma dentaire est vidé (DEBUTSCHEMA devient 0).",
+                               static_cast<long>(p)));
+        } else {
+            const std::int32_t entry = d.walk.lines.back();
+            t.push_back(Format("Réparation : menu Fichier > « Visualisation du schéma dentaire », patient %ld, puis "
+                               "Options > Corriger et tapez %ld : la %s entrée en comptant depuis le haut de la vue, "
+                               "l'entrée %ld du fichier.",
+                               static_cast<long>(p), static_cast<long>(d.ordinal), Place(d.ordinal).c_str(),
+                               static_cast<long>(entry)));
+            if (entry != d.ordinal)
+                t.push_back(Format("Attention : la première colonne du schéma dentaire montre le numéro de l'entrée "
+                                   "dans le fichier, pas sa place ; taper %ld au lieu de %ld couperait ailleurs.",
+                                   static_cast<long>(entry), static_cast<long>(d.ordinal)));
+            t.push_back(Format("Résultat : le schéma dentaire garde ses %ld première%s entrée%s, jusqu'à l'entrée %ld, "
+                               "dont le lien suivant devient 0.",
+                               static_cast<long>(d.ordinal), S(static_cast<std::size_t>(d.ordinal)),
+                               S(static_cast<std::size_t>(d.ordinal)), static_cast<long>(entry)));
+        }
         repairJson = Format("{\"action\": \"cut\", \"command_id\": %d, \"menu\": %s, \"patient\": %ld, "
-                            "\"ordinal\": %ld}",
+                            "\"ordinal\": %ld, \"entry\": %s}",
                             CMD_DENTAL_CHART, JsonQuote(Cp1252ToUtf8("Visualisation du schéma dentaire")).c_str(),
-                            static_cast<long>(p), static_cast<long>(d.ordinal));
+                            static_cast<long>(p), static_cast<long>(d.ordinal),
+                            d.ordinal ? std::to_string(d.walk.lines.back()).c_str() : "null");
     }
     std::string explanation;
     for (const std::string& line : t) explanation += (explanation.empty() ? "" : "\n") + line;
     out.json = Format("{\"chain\": \"schema\", \"status\": \"%s\", \"start\": %ld, \"findings\": [], ",
                       out.damaged ? "damaged" : "ok", static_cast<long>(d.start)) +
                "\"forward\": " + WalkJson(d.walk) + ", \"sound\": " + (d.sound ? "true" : "false") +
-               ", \"repair\": " + repairJson + ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation)) + "}";
+               ", \"repair\": " + repairJson +
+               ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
     return out;
 }
 
 } // namespace
 
 int RunDiagnose(const CliOptions& o) {
-    if (!OpenPractice(o, {"lastrec", "firstrec", "clinique", "estime", "Fschema"})) return ExitCannotRun;
+    if (!OpenPractice(o, {"lastrec", "firstrec"})) return ExitCannotRun;
     for (const std::int32_t p : o.patients) {
         CliOptions one = o;
         one.patient = p;
         if (!KnownPatient(one)) return ExitCannotRun;
+    }
+    // A chain whose file is missing is said to be so; the others are
+    // diagnosed all the same.
+    struct ChainFile {
+        const char* name;
+        FileHandle* handle;
+    };
+    const ChainFile chainFiles[3] = {{"clinique", &hClinique}, {"estime", &hEstime}, {"Fschema", &hFschema}};
+    for (const ChainFile& f : chainFiles) {
+        std::string why;
+        *f.handle = OpenPracticeFile(o, f.name, why);
+        if (*f.handle == 0) ConsoleSay(stderr, "chkort-cli: %s\n", why.c_str());
     }
 
     // Each file is read and tested once, then every patient asked for (with
@@ -334,24 +403,46 @@ int RunDiagnose(const CliOptions& o) {
     EndsTable ends;
     LinkTable chart;
     LoadEnds(ends);
-    LoadChartLinks(chart);
+    const bool chartOpen = LoadChartLinks(chart);
     struct PerChain {
         const ChainWords* words;
         const LineChain* chain;
+        bool open;
         HeldChain held;
         std::vector<Finding> findings;
         ChainClaims claims;
         std::vector<OrphanChain> orphans;
         std::map<std::int32_t, ChainDiagnosis> diagnoses;
     };
-    PerChain chains[2] = {{&ClinicalWords, &ClinicalChain, {}, {}, {}, {}, {}},
-                          {&QuoteWords, &QuoteChain, {}, {}, {}, {}, {}}};
-    std::set<std::int32_t> patients(o.patients.begin(), o.patients.end());
+    PerChain chains[2] = {{&ClinicalWords, &ClinicalChain, hClinique != 0, {}, {}, {}, {}, {}},
+                          {&QuoteWords, &QuoteChain, hEstime != 0, {}, {}, {}, {}, {}}};
+    // The patients whose firstrec record cannot be read: nothing can be said
+    // of their chains.
+    std::vector<NumberRun> unreadable;
+    std::set<std::int32_t> patients;
+    for (const std::int32_t p : o.patients) {
+        if (PatientReadable(ends, p)) patients.insert(p);
+        else unreadable.push_back({p, p});
+    }
+    if (o.allPatients) {
+        const std::int32_t walked = LastWalkedPatient(ends);
+        for (std::int32_t p = 1; p <= walked; ++p) {
+            if (!PatientReadable(ends, p)) unreadable.push_back({p, p});
+            else if (chartOpen && !DiagnoseChart(ends, chart, p).sound) patients.insert(p);
+        }
+        if (walked < LastPatient) unreadable.push_back({walked + 1, LastPatient});
+    } else {
+        std::sort(unreadable.begin(), unreadable.end(), [](NumberRun a, NumberRun b) { return a.first < b.first; });
+    }
     for (PerChain& c : chains) {
+        if (!c.open) continue;
         HoldChain(*c.chain, ends, c.held);
         {
+            // The window's boxes say nothing here that the diagnosis does not.
             HeldTest test;
+            ConsoleMuteBoxes(true);
             TestHeldChain(c.held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
+            ConsoleMuteBoxes(false);
             ConsoleProgressEnd();
             c.findings = std::move(test.findings);
         }
@@ -359,12 +450,10 @@ int RunDiagnose(const CliOptions& o) {
         c.orphans = OrphanChains(c.held);
         if (o.allPatients)
             for (const Finding& f : c.findings)
-                if (f.patient) patients.insert(f.patient);
+                if (f.patient && PatientReadable(ends, f.patient)) patients.insert(f.patient);
     }
-    if (o.allPatients)
-        for (std::int32_t p = 1; p <= LastPatient; ++p)
-            if (!DiagnoseChart(ends, chart, p).sound) patients.insert(p);
     for (PerChain& c : chains) {
+        if (!c.open) continue;
         c.diagnoses = DiagnoseChains(c.held, std::vector<std::int32_t>(patients.begin(), patients.end()),
                                      o.allPatients, c.orphans);
         for (const auto& [p, d] : c.diagnoses) patients.insert(p);
@@ -373,57 +462,97 @@ int RunDiagnose(const CliOptions& o) {
     // chain's diagnosis, and the other way round.
     const std::vector<std::int32_t> every(patients.begin(), patients.end());
     for (PerChain& c : chains)
-        if (c.diagnoses.size() != every.size()) c.diagnoses = DiagnoseChains(c.held, every, false, c.orphans);
+        if (c.open && c.diagnoses.size() != every.size()) c.diagnoses = DiagnoseChains(c.held, every, false, c.orphans);
 
-    bool damaged = false;
+    std::vector<std::int32_t> toRepair, reportedOnly;
     std::string json, text;
     for (const std::int32_t p : patients) {
-        FirstrecRecord record;
-        if (!PatientEnds(ends, p, record)) {
-            ConsoleSay(stderr, "chkort-cli: l'enregistrement firstrec du patient %ld ne peut pas être lu : le fichier "
-                               "firstrec est trop court (voir chkort-cli sizes)\n",
-                       static_cast<long>(p));
-            damaged = true;
-            continue;
-        }
         std::vector<ChainReport> reports;
         for (const PerChain& c : chains) {
+            if (!c.open) {
+                reports.push_back(Unread(c.words->key, c.words->ofTitle, c.words->file));
+                continue;
+            }
             std::vector<Finding> mine;
             for (const Finding& f : c.findings)
                 if (f.patient == p) mine.push_back(f);
             reports.push_back(ExplainChain(*c.words, *c.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
         }
-        reports.push_back(ExplainChart(p, DiagnoseChart(ends, chart, p)));
+        reports.push_back(chartOpen ? ExplainChart(p, DiagnoseChart(ends, chart, p))
+                                    : Unread("schema", "du schéma dentaire", "Fschema"));
         const char* titles[] = {"fiche clinique", "devis", "schéma dentaire"};
-        bool mine = false;
-        for (const ChainReport& r : reports) mine = mine || r.damaged;
-        damaged = damaged || mine;
+        bool repairable = false, damaged = false;
+        for (const ChainReport& r : reports) {
+            repairable = repairable || r.repairable;
+            damaged = damaged || (r.damaged && !r.unread);
+        }
+        if (repairable) toRepair.push_back(p);
+        else if (damaged) reportedOnly.push_back(p);
         std::string chainsJson;
         for (std::size_t i = 0; i < reports.size(); ++i) {
             chainsJson += (i ? ",\n        " : "        ") + reports[i].json;
-            text += Format("Patient %ld — %s : %s\n", static_cast<long>(p), titles[i],
-                           reports[i].repairable ? "à réparer"
-                           : reports[i].damaged  ? "signalée, rien à réparer"
-                                                 : "rien à signaler");
+            text += Format("Patient %ld — %s : %s\n", static_cast<long>(p), titles[i], Verdict(reports[i], i == 0));
             for (const std::string& line : reports[i].text) text += "  " + line + "\n";
         }
         text += "\n";
         json += Format("%s    {\"patient\": %ld, \"status\": \"%s\", \"chains\": [\n", json.empty() ? "" : ",\n",
-                       static_cast<long>(p), mine ? "damaged" : "ok") +
+                       static_cast<long>(p), repairable || damaged ? "damaged" : "ok") +
                 chainsJson + "\n    ]}";
     }
+    std::string unread; // the chains not diagnosed, for the last line
+    for (const PerChain& c : chains)
+        if (!c.open) unread += Format("%s%s", unread.empty() ? "" : ", ", c.words->title);
+    if (!chartOpen) unread += Format("%s%s", unread.empty() ? "" : ", ", "schéma dentaire");
+    const bool findings = !toRepair.empty() || !reportedOnly.empty() || !unreadable.empty() || !unread.empty();
+
+    const std::string unreadableList = NumberList(unreadable);
+    long long unreadableCount = 0;
+    for (const NumberRun& r : unreadable) unreadableCount += static_cast<long long>(r.last) - r.first + 1;
     if (o.json) {
         char directory[1024];
         WorkingDirectory(directory, sizeof directory);
+        std::string runs;
+        for (const NumberRun& r : unreadable)
+            runs += Format("%s{\"first\": %ld, \"last\": %ld}", runs.empty() ? "" : ", ", static_cast<long>(r.first),
+                           static_cast<long>(r.last));
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"diagnose\",\n"
-                    "  \"directory\": %s,\n  \"status\": \"%s\",\n  \"patients\": [%s%s%s]\n}\n",
-                    CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), damaged ? "damaged" : "ok",
-                    json.empty() ? "" : "\n", json.c_str(), json.empty() ? "" : "\n  ");
-    } else if (patients.empty()) {
-        ConsoleSay(stdout, "Aucun patient à réparer.\n");
+                    "  \"directory\": %s,\n  \"status\": \"%s\",\n  \"unreadable_patients\": [%s],\n"
+                    "  \"patients\": [%s%s%s]\n}\n",
+                    CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), findings ? "damaged" : "ok",
+                    runs.c_str(), json.empty() ? "" : "\n", json.c_str(), json.empty() ? "" : "\n  ");
     } else {
-        if (!text.empty()) text.pop_back(); // no blank line after the last patient
+        if (patients.empty() && unreadable.empty())
+            text = unread.empty() ? "Aucun patient à réparer.\n\n"
+                                  : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
+        if (!text.empty() && unreadable.empty()) text.pop_back(); // no blank line after the last patient
         std::fputs(Cp1252ToUtf8(text, TextKeepControls).c_str(), stdout);
+        if (unreadableCount == 1)
+            ConsoleSay(stdout, "Patient %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
+                               "l'enregistrement firstrec du patient manque, rien ne peut être dit de ses chaînes.\n",
+                       unreadableList.c_str());
+        else if (!unreadable.empty())
+            ConsoleSay(stdout, "Patients %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
+                               "l'enregistrement firstrec de ces patients manque, rien ne peut être dit de leurs "
+                               "chaînes.\n",
+                       unreadableList.c_str());
     }
-    return damaged ? ExitFindings : ExitClean;
+
+    // Last, what the exit status says.
+    std::string verdict;
+    auto add = [&verdict](const std::string& part) { verdict += (verdict.empty() ? "" : " ; ") + part; };
+    if (!toRepair.empty()) add(Cp1252ToUtf8("à réparer : patient") + S(toRepair.size()) + " " + NumberList(toRepair));
+    if (!reportedOnly.empty())
+        add(Cp1252ToUtf8("signalé") + S(reportedOnly.size()) + Cp1252ToUtf8(", rien à réparer : patient") +
+            S(reportedOnly.size()) + " " + NumberList(reportedOnly));
+    if (!unreadable.empty())
+        add("firstrec illisible : patient" + std::string(unreadableCount > 1 ? "s " : " ") + unreadableList +
+            Cp1252ToUtf8(" (aucune réparation de chkort ne rallonge un fichier : voir chkort-cli sizes)"));
+    if (verdict.empty())
+        verdict = Cp1252ToUtf8(!unread.empty()              ? "rien à signaler dans ce qui a pu être lu"
+                               : o.allPatients        ? "aucun patient à réparer"
+                               : patients.size() == 1 ? "rien à signaler pour ce patient"
+                                                      : "rien à signaler pour ces patients");
+    if (!unread.empty()) add(Cp1252ToUtf8("pas de diagnostic, faute de son fichier : " + unread));
+    ConsoleSay(stderr, "chkort-cli: %s.\n", verdict.c_str());
+    return findings ? ExitFindings : ExitClean;
 }

@@ -11,6 +11,10 @@ std::string JsonQuote(std::string_view text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += ch;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
         } else if (c < 0x20) {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\u%04x", c);
@@ -40,8 +44,13 @@ std::string FindingJson(const Finding& f) {
     }
     out += ", \"source\": ";
     out += f.fromReport ? "\"report\"" : "\"console\"";
-    if (f.fromReport) out += ", \"text\": " + JsonQuote(Cp1252ToUtf8(f.text));
+    if (!f.text.empty()) out += ", \"text\": " + JsonQuote(Cp1252ToUtf8(f.text));
     return out + "}";
+}
+
+std::string FindingLine(const Finding& f) {
+    if (f.record == 0 || f.recordInText) return f.text;
+    return f.text + "   (ligne " + std::to_string(f.record) + " du fichier)";
 }
 
 std::string FindingsJson(const std::vector<Finding>& findings) {

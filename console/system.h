@@ -15,9 +15,10 @@ std::string AbsolutePath(const std::string& path);
 std::string JoinPath(const std::string& directory, const char* name);
 bool ChangeDirectory(const std::string& path);
 
-// A fresh directory of the program's own under the system's temporary
-// directory; "" when none can be made.
-std::string MakeWorkDirectory();
+// The program's own directory under the system's temporary directory, the
+// same at every run, so that what a test writes there replaces what the last
+// one wrote instead of piling up; "" when none can be had.
+std::string WorkDirectory();
 // Whether two paths name the same existing file.
 bool SameFile(const std::string& a, const std::string& b);
 // The names of the files of a directory, in order; empty when there are none.

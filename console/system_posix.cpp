@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
+#include <string>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -32,11 +33,20 @@ std::string JoinPath(const std::string& directory, const char* name) {
 
 bool ChangeDirectory(const std::string& path) { return ::chdir(path.c_str()) == 0; }
 
-std::string MakeWorkDirectory() {
+std::string WorkDirectory() {
     const char* base = std::getenv("TMPDIR");
-    std::string pattern = JoinPath(base && *base ? base : "/tmp", "chkort-cli-XXXXXX");
-    if (::mkdtemp(pattern.data()) == nullptr) return std::string();
-    return pattern;
+    // Named after the user, and kept only when it is a directory of theirs
+    // that nobody else may write in: a shared /tmp is anyone's to fill.
+    const std::string name = "chkort-cli-" + std::to_string(::getuid());
+    const std::string own = JoinPath(base && *base ? base : "/tmp", name.c_str());
+    ::mkdir(own.c_str(), 0700);
+    struct stat st;
+    if (::lstat(own.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == ::getuid() &&
+        (st.st_mode & (S_IWGRP | S_IWOTH)) == 0)
+        return own;
+    std::string fresh = own + "-XXXXXX";
+    if (::mkdtemp(fresh.data()) == nullptr) return std::string();
+    return fresh;
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -3,7 +3,6 @@
 #include "console/system.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <windows.h>
 
 bool IsDirectory(const std::string& path) {
@@ -30,18 +29,13 @@ std::string JoinPath(const std::string& directory, const char* name) {
 
 bool ChangeDirectory(const std::string& path) { return SetCurrentDirectoryA(path.c_str()) != 0; }
 
-std::string MakeWorkDirectory() {
+std::string WorkDirectory() {
+    // The temporary directory is the user's own on Windows.
     char base[MAX_PATH + 1];
     const DWORD n = GetTempPathA(sizeof base, base);
     if (n == 0 || n > MAX_PATH) return std::string();
-    for (unsigned attempt = 0; attempt < 100; ++attempt) {
-        char name[64];
-        std::snprintf(name, sizeof name, "chkort-cli-%lu-%u", static_cast<unsigned long>(GetCurrentProcessId()),
-                      attempt);
-        const std::string dir = JoinPath(base, name);
-        if (CreateDirectoryA(dir.c_str(), nullptr)) return dir;
-        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
-    }
+    const std::string dir = JoinPath(base, "chkort-cli");
+    if (CreateDirectoryA(dir.c_str(), nullptr) || IsDirectory(dir)) return dir;
     return std::string();
 }
 

@@ -20,10 +20,12 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     # record is cut short.
     "damaged": ["next-high:clinique:2", "loop:clinique:3", "first-prev:estime:2", "truncate:firstrec:4"],
     # Patient 3's pointers name patient 2's chain, whose line 18 points back
-    # to 31; patient 3's own lines, 4 5 16 17 28, are left to nobody.
-    "crossed": ["prev-high:clinique:2", "shared:clinique:3"],
+    # to 31; patient 3's own lines, 4 5 16 17 28, are left to nobody. Patient
+    # 2's dental chart, entries 1 3 2 4 5 7, loops back to 1.
+    "crossed": ["prev-high:clinique:2", "shared:clinique:3", "loop:Fschema:2"],
     "short": ["truncate:clinique:2"],
     "missing": ["missing:clinique"],
+    "untried": ["missing:patient.tri"],
     # Patient 4's firstrec record is cut short, and lastrec claims 3,000,000
     # patients: patient 5's record lies beyond the file.
     "counted": ["truncate:firstrec:4"],
@@ -61,6 +63,8 @@ CASES = [
     (["show", "clinical", "abc", "sound"], 2, "", "numéro de patient non valide : abc"),
     (["show", "chart", "3", "--from-end", "sound"], 2, "", "le schéma dentaire ne se parcourt que depuis son début"),
     (["show", "clinical", "3", "--json", "sound"], 2, "", "--json ne s'applique pas à show"),
+    (["show", "vue", "3", "sound"], 2, "", "vue inconnue : vue (clinique, devis ou schema)"),
+    (["test", "schéma", "sound"], 2, "", "le schéma dentaire n'a pas de test ; voir chkort-cli diagnose"),
     (["diagnose", "99999999999", "sound"], 2, "", "numéro de patient non valide : 99999999999"),
     (["test", "clinique", "nowhere"], 2, "", "dossier introuvable : nowhere\n"),
     (["sizes", "sound/lastrec"], 2, "", "sound/lastrec n'est pas un dossier"),
@@ -73,13 +77,22 @@ CASES = [
     (["test", "clinique", "damaged", "--report", "r", "--map", "r"], 2, "", "le rapport et la carte ne peuvent pas"),
     (["test", "clinique", "damaged", "--map", "no/such/map"], 2, "", "impossible d'écrire {root}/no/such/map"),
     # Without --report and --map, both go to a fresh directory under TMPDIR.
-    (["test", "clinique", "sound"], 0, "", "clinique : aucune erreur dans le rapport\nchkort-cli: rapport : {root}/"),
-    (["test", "devis", "missing"], 0, "", "estime : aucune erreur"),  # needs no clinique
+    # Without --report and --map, both go to the same directory under TMPDIR
+    # at every run (and once only, at the end).
+    (["test", "clinique", "sound"], 0, "", "chkort-cli: rapport : {root}/chkort-cli-"),
+    (["test", "Devis", "missing"], 0, "", "chkort-cli: test du fichier devis : aucune erreur dans le rapport.\n"),
     (["test", "clinique", "damaged", "--report", "r", "--map", "m"], 1,
-     "Erreur suivant -> N° patient =        2\nErreur lignes différentes début-fin -> N° patient =        2\n"
-     "Fiche alterée -> N° patient =        3\n", "chkort-cli: Erreur : FIRSTREC\n"),
-    (["test", "devis", "damaged"], 1, "N° patient =        2 -->Enregistrement =         3\n",
-     "chkort-cli: estime : 2 constats dans le rapport"),
+     "Erreur suivant -> N° patient =        2   (ligne 15 du fichier)\nErreur lignes différentes début-fin -> "
+     "N° patient =        2\nFiche alterée -> N° patient =        3\n", "chkort-cli: Erreur : FIRSTREC\n"),
+    # The last line says what the exit status stands for.
+    (["test", "quotes", "damaged"], 1, "N° patient =        2 -->Enregistrement =         3\n",
+     "chkort-cli: patient 4 non testé : son enregistrement firstrec est coupé (le fichier firstrec est plus court "
+     "que son compteur)\nchkort-cli: test du fichier devis : 2 constats dans le rapport (voir chkort-cli diagnose "
+     "all), et 1 patient non testé ou en partie (4) : un fichier est plus court que son compteur, voir chkort-cli "
+     "sizes.\n"),
+    # A crossing met by both walks: two equal lines of the report, told apart by their record.
+    (["test", "clinique", "crossed"], 1, "Croisement N° patient =        3 -->         2   (ligne 1 du fichier)\n"
+     "Croisement N° patient =        3 -->         2   (ligne 24 du fichier)\n", "constats dans le rapport"),
     (["test", "clinique", "damaged", "--json"], 1,
      ('{"code": "next-out-of-range", "severity": "error", "patient": 2, "record": 15, "link": 31,',
       '{"code": "runaway-chain", "severity": "error", "patient": 3, "record": null, "visits": 5001,'), ""),
@@ -90,23 +103,43 @@ CASES = [
       '{"code": "unreachable-line", "severity": "warning", "patient": null, "record": 28,'), ""),
     (["test", "clinique", "short"], 1, "", "chkort-cli: Erreur : CLINIQUE\n"),
     (["test", "clinique", "counted", "--json"], 1, '{"code": "firstrec-ends-before", "severity": "error", "patient": 5,',
-     "Erreur : FIRSTREC\nchkort-cli: Erreur : FIRSTREC\nchkort-cli: 2 enregistrements illisibles : le test a abandonné "
-     "ces patients (voir chkort-cli sizes)\nchkort-cli: firstrec s'arrête avant le patient 5 : les patients 5 à 3000000"),
-    (["sizes", "sound"], 0, "Lastrec -> ok\nFirstrec -> ok\n", ""),
+     "Erreur : FIRSTREC\nchkort-cli: Erreur : FIRSTREC\n"),
+    (["test", "clinical", "counted"], 1, "", "non testés ou en partie (4 à 3000000) : un fichier est plus court"),
+    (["sizes", "sound"], 0, "Lastrec -> ok\nFirstrec -> ok\n", "aucun fichier trop court"),
     (["sizes", "damaged", "--json"], 1, '{"file": "firstrec", "line": "Firstrec -> Erreur"', ""),
-    (["sizes", "short"], 1, "Clinique -> Erreur\n", ""),
-    (["show", "clinical", "2", "damaged"], 0, "DEBUTACTE: 7    FINACTE: 29    LASTINDEX: 30    \n   1│       7│", ""),
-    (["show", "clinical", "2", "damaged", "--raw"], 0, b"\n   1\xb3       7\xb3", ""),
-    (["show", "clinical", "3", "damaged"], 1, "\n   9│      28│", "la vue est coupée après 9 lignes, à la première"),
+    (["sizes", "short"], 1, "Clinique -> Erreur\n", "manquent : clinique trop court (voir le guide, parties 7 et 10).\n"),
+    # A file missing: its line says "Erreur", the others are measured all the same.
+    (["sizes", "missing", "--json"], 1, ('"line": "Clinique -> Erreur", "verdict": "Erreur", "size": null',
+                                         '"line": "Estim -> ok"', '{"code": "file-missing", "severity": "error", '
+                                         '"file": "clinique"'), "fichier introuvable : missing/clinique\n"),
+    (["sizes", "untried"], 1, "Lastrec -> ok\nFirstrec -> ok\nPatient -> ok\n",
+     "patient.tri (la fenêtre ne fait pas ce test sans lui)\n"),
+    # A view cut short by a link out of the file, as the window's ends.
+    (["show", "clinique", "2", "damaged"], 1, "DEBUTACTE: 7    FINACTE: 29    LASTINDEX: 30    \n   1│       7│",
+     "la vue est coupée après 4 lignes : un lien suivant vaut 31, hors du fichier (1 à 30)"),
+    (["show", "clinical", "2", "damaged", "--raw"], 1, b"\n   1\xb3       7\xb3", ""),
+    (["show", "CLINIQUE", "3", "damaged"], 1, "\n   9│      28│", "la vue est coupée après 9 lignes, à la première"),
     (["show", "clinical", "3", "--from-end", "damaged"], 0, "\n   9│       1│", ""),
-    (["show", "chart", "2", "sound"], 0, "DEBUTSCHEMA: ", ""),
+    (["show", "schéma", "2", "sound"], 0, "DEBUTSCHEMA: ", ""),
+    (["show", "devis", "2", "crossed"], 0, "DEBUTDEVIS: ", ""),
     (["show", "clinical", "1", "sound"], 0, "\n   1│       2│\u241b[2J", ""),  # a clear-screen made visible
     (["diagnose", "1", "sound"], 0, "Patient 1 — fiche clinique : rien à signaler", ""),
-    (["diagnose", "all", "damaged"], 1, ("Patient 2 — fiche clinique : à réparer\n", "Patient 3 — fiche clinique : à"),
-     "firstrec est trop court"),
+    (["diagnose", "all", "damaged"], 1, ("Patient 2 — fiche clinique : à réparer\n", "Patient 2 — devis : à réparer\n",
+                                         "Patient 3 — fiche clinique : à", "Patient 4 — firstrec illisible\n"),
+     "chkort-cli: à réparer : patients 2 et 3 ; firstrec illisible : patient 4"),
     (["diagnose", "2", "damaged", "--json"], 1,
-     '"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
-     '"patient": 2, "ordinal": 7, "keeps": {"count": 7, "first": 7, "last": 29}}', ""),
+     ('"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
+      '"patient": 2, "ordinal": 7, "line": 7, "keeps": {"count": 7, "first": 7, "last": 29}}',
+      '"explanation": "Le test du fichier clinique signale :\\n  Erreur suivant -> N° patient =        2   (ligne 15'),
+     ""),
+    # The chart's view shows the entry's number in the file; Corriger wants its place.
+    (["diagnose", "2", "crossed"], 1, ("Patient 2 — schéma dentaire : à réparer\n",
+                                       "Corriger et tapez 6 : la 6e entrée en comptant depuis le haut de la vue, "
+                                       "l'entrée 7 du fichier.\n", "taper 7 au lieu de 6 couperait ailleurs"), ""),
+    (["diagnose", "2", "missing"], 1, ("Patient 2 — fiche clinique : non diagnostiquée\n",
+                                       "Patient 2 — devis : rien à signaler\n"),
+     "fichier introuvable : missing/clinique\nchkort-cli: rien à signaler dans ce qui a pu être lu ; pas de "
+     "diagnostic, faute de son fichier : fiche clinique.\n"),
     # The journals: listed with their commands, undone newest first, a record
     # changed since kept; the data files stay closed to writing but for
     # annuler, which here cannot open them so.
@@ -157,8 +190,10 @@ class Invocations(unittest.TestCase):
                     self.assertIn(piece if isinstance(piece, bytes) else piece.encode(), r.stdout)
                 self.assertIn(err.replace("{root}", str(root)), r.stderr.decode())
                 self.assertTrue(status != 2 or r.stdout == b"", r.stdout)  # a refusal writes only to stderr
+                self.assertNotIn("\u240a".encode(), r.stdout)  # a line break in JSON is \n
         self.assertEqual(sorted(p for p in root.glob("*/**/*") if p.is_file() and p.parts[len(root.parts)] in PRACTICES),
                          files)
+        self.assertEqual(len(list(root.glob("chkort-cli*"))), 1)  # the tests' temporary files, in one directory
         self.assertEqual([(p.read_bytes(), p.stat().st_mtime_ns) for p in files], before)
 
 

@@ -130,16 +130,20 @@ TEST_F(DiagnoseTest, EachDamageGetsTheRepairThatLeavesTheChainAnnounced) {
 }
 
 TEST_F(DiagnoseTest, TheDentalChart) {
-    Lay(true, {{ChartNext, 2, 1}, {ChartStart, 2, 9}}); // patient 1: 1, 2, back to 1; patient 3: none
-    const ChartDiagnosis loop = DiagnoseChart(1), high = DiagnoseChart(2);
-    EXPECT_EQ(std::make_tuple(loop.walk.stop, loop.repair, loop.ordinal),
-              std::make_tuple(StopLoop, RepairCutFromStart, 2));
+    // Patient 2: entries 3, 4, 5, back to 3; patient 1: a start beyond the
+    // file; patient 3: none. Corriger takes the place of the entry from the
+    // top of the view (3), not its number in the file (5), which the view shows.
+    Lay(true, {{ChartNext, 5, 3}, {ChartStart, 1, 9}});
+    const ChartDiagnosis loop = DiagnoseChart(2), high = DiagnoseChart(1);
+    EXPECT_EQ(std::make_tuple(loop.walk.stop, loop.repair, loop.ordinal, loop.walk.lines),
+              std::make_tuple(StopLoop, RepairCutFromStart, 3, Lines{3, 4, 5}));
     EXPECT_EQ(std::make_tuple(high.walk.stop, high.repair, DiagnoseChart(3).sound),
               std::make_tuple(StopBadStart, RepairFirstrec, true));
-    CurrentPatient = 1, CurrentMode = ModeDentalChart;
-    ScriptDialogs({{DialogLigne, true, {"2"}}});
+    CurrentPatient = 2, CurrentMode = ModeDentalChart;
+    ScriptDialogs({{DialogLigne, true, {"3"}}});
     CorrectCurrentView(MainWindow);
-    EXPECT_TRUE(DiagnoseChart(1).sound);
+    const ChartDiagnosis after = DiagnoseChart(2);
+    EXPECT_EQ(std::make_pair(after.sound, after.walk.lines), std::make_pair(true, Lines{3, 4, 5}));
 }
 
 } // namespace
