@@ -140,9 +140,12 @@ std::map<std::int32_t, ChainDiagnosis> DiagnoseChains(HeldChain& held, const std
     std::vector<std::int32_t> sorted(wanted);
     std::sort(sorted.begin(), sorted.end());
     const std::int32_t last = everyUnsound ? LastPatient : sorted.empty() ? 0 : sorted.back();
+    // Only patients whose firstrec record is held: of the others nothing can
+    // be said, and a damaged patient counter may name millions of them.
+    const auto readable = static_cast<std::int32_t>(held.ends->records.size());
     ClearMarks(held.links);
     WalkMarks marks{std::vector<bool>(held.links.records.size(), false), {}};
-    for (std::int32_t p = 1; p <= last && p <= LastPatient; ++p) {
+    for (std::int32_t p = 1; p <= last && p <= readable; ++p) {
         ChainDiagnosis d = Diagnose(held, p, orphans, marks);
         for (const std::int32_t r : d.kept) held.links.records[static_cast<std::size_t>(r)].mark = p;
         if ((everyUnsound && !d.sound) || std::binary_search(sorted.begin(), sorted.end(), p))
