@@ -3,6 +3,7 @@
 #include "console/cli.h"
 #include "console/diagnose.h"
 #include "console/system.h"
+#include "console/walk_picture.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "store/state.h"
@@ -181,7 +182,9 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
                                                                     static_cast<long>(f.record))));
     }
     t.push_back(DescribeWalk(d.forward, true, words.startLabel, d.start, counter, "ligne", "la "));
+    AddWalkPicture(t, d.forward, true, words.startLabel, d.start);
     t.push_back(DescribeWalk(d.backward, false, words.endLabel, d.end, counter, "ligne", "la "));
+    AddWalkPicture(t, d.backward, false, words.endLabel, d.end);
 
     std::string repairJson = "null";
     const char* view = d.repair == RepairCutFromEnd ? words.viewFromEnd : words.viewFromStart;
@@ -278,7 +281,7 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
                "\"findings\": [" + findingsJson + "], \"forward\": " + WalkJson(d.forward) +
                ", \"backward\": " + WalkJson(d.backward) + ", \"sound\": " + (d.sound ? "true" : "false") +
                ", \"repair\": " + repairJson + ", \"also_claimed_by\": [" + also + "], \"orphans\": [" + orphanJson +
-               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation)) + "}";
+               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextWalkMarks)) + "}";
     return out;
 }
 
@@ -289,6 +292,7 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
     std::vector<std::string>& t = out.text;
     t.push_back(DescribeWalk(d.walk, true, "DEBUTSCHEMA", d.start, LastChartEntry, "entrée", "l'"));
     if (d.walk.stop == StopNoStart) t.back() = "DEBUTSCHEMA vaut 0 : le patient n'a pas de schéma dentaire.";
+    AddWalkPicture(t, d.walk, true, "DEBUTSCHEMA", d.start);
     std::string repairJson = "null";
     if (d.repair == RepairFirstrec) {
         t.push_back(Format("Réparation : menu Fichier > « Correction du Firstrec pour schéma dentaire », patient "
@@ -314,7 +318,7 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
     out.json = Format("{\"chain\": \"schema\", \"status\": \"%s\", \"start\": %ld, \"findings\": [], ",
                       out.damaged ? "damaged" : "ok", static_cast<long>(d.start)) +
                "\"forward\": " + WalkJson(d.walk) + ", \"sound\": " + (d.sound ? "true" : "false") +
-               ", \"repair\": " + repairJson + ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation)) + "}";
+               ", \"repair\": " + repairJson + ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextWalkMarks)) + "}";
     return out;
 }
 
@@ -423,7 +427,7 @@ int RunDiagnose(const CliOptions& o) {
         ConsoleSay(stdout, "Aucun patient à réparer.\n");
     } else {
         if (!text.empty()) text.pop_back(); // no blank line after the last patient
-        std::fputs(Cp1252ToUtf8(text, TextKeepControls).c_str(), stdout);
+        std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
     }
     return damaged ? ExitFindings : ExitClean;
 }
