@@ -2,6 +2,7 @@
 // and the window's repair with the values to type, in plain French.
 #include "console/cli.h"
 #include "console/diagnose.h"
+#include "console/explain.h"
 #include "console/system.h"
 #include "console/walk_picture.h"
 #include "resources/resource.h"
@@ -430,4 +431,17 @@ int RunDiagnose(const CliOptions& o) {
         std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
     }
     return damaged ? ExitFindings : ExitClean;
+}
+
+ChainExplanation ExplainLineChain(const LineChain& chain, std::int32_t p, const ChainDiagnosis& d,
+                                  const std::vector<Finding>& findings, const ChainClaims& claims,
+                                  const std::vector<OrphanChain>& orphans) {
+    const ChainReport r =
+        ExplainChain(&chain == &QuoteChain ? QuoteWords : ClinicalWords, chain, p, d, findings, claims, orphans);
+    return {r.text, r.json};
+}
+
+ChainExplanation ExplainChartChain(std::int32_t p, const ChartDiagnosis& d) {
+    const ChainReport r = ExplainChart(p, d);
+    return {r.text, r.json};
 }

@@ -122,7 +122,7 @@ CASES = [
     (["annuler", "other.jnl", "sound", "--essai"], 2, "", "journal introuvable : other.jnl"),
     (["annuler", "sound/lastrec", "sound", "--essai"], 2, "", "sound/lastrec n'est pas un journal de chkort.exe"),
     (["annuler", "--essai"], 2, "", "annuler : quel journal ?"),
-    (["sizes", "sound", "--essai"], 2, "", "--essai ne s'applique qu'à annuler"),
+    (["sizes", "sound", "--essai"], 2, "", "--essai ne s'applique qu'à annuler et reparer"),
     (["diagnose", "3", "crossed", "--json"], 1, '"menu": "Correction du Firstrec pour clinique", "patient": 3, '
      '"start": 4, "end": 28}, "also_claimed_by": [], "orphans": [{"start": 4, "end": 28, "count": 5}]', ""),
 ]

@@ -1,0 +1,420 @@
+// reparer: every repair of the diagnosis that is sure (checks/repair_plan.h),
+// made through the window's own commands and dialogs and journaled as the
+// window journals them; the rest is left to a person, with what to do in
+// the window. Then the test of each chain file written runs again.
+#include "checks/repair_plan.h"
+#include "console/cli.h"
+#include "console/explain.h"
+#include "console/shell_stubs.h"
+#include "console/system.h"
+#include "resources/resource.h"
+#include "resources/version.h"
+#include "shell/app.h"
+#include "store/datafiles.h"
+#include "store/journal.h"
+#include "store/state.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <set>
+
+namespace {
+
+// How the window repairs each chain.
+struct ChainCommands {
+    const char* key;   // JSON
+    const char* title; // as diagnose titles it
+    const char* unit;  // what the chain links, plural
+    unsigned viewFromStart, viewFromEnd, firstrec;
+    const char* viewName, *viewFromEndName; // for the journal
+};
+const ChainCommands Commands[PlanChainCount] = {
+    {"clinique", "fiche clinique", "lignes", CMD_CLINICAL_FROM_START, CMD_CLINICAL_FROM_END, CMD_FIRSTREC_CLINICAL,
+     "fiche clinique à partir du début", "fiche clinique à partir de la fin"},
+    {"devis", "devis", "lignes", CMD_QUOTES_FROM_START, CMD_QUOTES_FROM_END, CMD_FIRSTREC_QUOTES,
+     "devis à partir du début", "devis à partir de la fin"},
+    {"schema", "schéma dentaire", "entrées", CMD_DENTAL_CHART, CMD_DENTAL_CHART, CMD_FIRSTREC_CHART,
+     "schéma dentaire", "schéma dentaire"},
+};
+const char* const FirstrecNames[PlanChainCount] = {"Correction du Firstrec pour clinique",
+                                                   "Correction du Firstrec pour devis",
+                                                   "Correction du Firstrec pour schéma dentaire"};
+
+// Why a chain is left to a person, in the console's words.
+struct ReasonWords {
+    LeftReason reason;
+    const char* key;
+    const char* text; // %s: the unit ("lignes", "entrées")
+};
+const ReasonWords Reasons[] = {
+    {LeftUnreadableEnds, "unreadable-firstrec",
+     "l'enregistrement firstrec du patient ne peut pas être lu : le fichier firstrec est trop court (voir "
+     "chkort-cli sizes)"},
+    {LeftDropsLines, "drops-lines", "la réparation laisserait hors de la chaîne des %s que ses liens confirment"},
+    {LeftSharedLines, "shared-lines", "des %s sont aussi atteintes par un autre patient"},
+    {LeftGivesOrphan, "gives-orphan",
+     "la réparation lui donnerait une chaîne qu'aucun patient n'atteint : vérifiez d'abord qu'elle est la sienne"},
+    {LeftCandidates, "candidates",
+     "des chaînes qu'aucun patient n'atteint pourraient être ce que la réparation laisse de côté"},
+    {LeftOpenEnd, "open-end",
+     "la chaîne gardée s'interrompt là où l'autre pointeur ne la finit pas : on ne sait pas où elle continue"},
+    {LeftShortFile, "short-file",
+     "le fichier est plus court que son compteur : restaurez-le plutôt que de couper la chaîne (voir chkort-cli "
+     "sizes)"},
+    {LeftCounter, "counter",
+     "un pointeur ou un lien dépasse le compteur de lastrec mais désigne une %s du fichier : le compteur est "
+     "peut-être faux"},
+    {LeftNoRepair, "no-repair", "aucune réparation de cette chaîne ne la fait disparaître du test"},
+};
+
+std::string Format(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string ListOf(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (std::size_t i = 0; i < values.size() && i < 12; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
+    if (values.size() > 12) s += Format(" et %zu autres", values.size() - 12);
+    return s;
+}
+
+const char* S(std::size_t n) { return n > 1 ? "s" : ""; }
+
+// What became of a chain.
+enum Outcome {
+    OutcomeNone,     // nothing to say
+    OutcomeToRepair, // --essai: sure, to be made
+    OutcomeRepaired,
+    OutcomeLeft,     // not sure: for a person
+    OutcomeReported, // the test reports it, no repair of its own mends it
+};
+
+struct ChainRun {
+    Outcome outcome = OutcomeNone;
+    ChainExplanation words;
+    std::vector<Finding> after; // the test's findings about it after the repairs
+    bool retested = false;
+    bool mended = true;         // nothing of it is left after the repairs
+};
+
+// The diagnosis' repair of one chain, as a technician makes it in the window:
+// the patient's view, then Options > Corriger with the line to type; or the
+// firstrec correction and its dialog. Each is a command of its own in the
+// journal. False when a transfer failed (after its box).
+bool MakeRepair(const RepairPlan& plan, int chain, std::int32_t p) {
+    RepairKind kind;
+    std::int32_t ordinal = 0, start = 0, end = 0;
+    if (chain == PlanSchema) {
+        const ChartDiagnosis& d = plan.chart.diagnoses.at(p);
+        kind = d.repair, ordinal = d.ordinal;
+    } else {
+        const ChainDiagnosis& d = plan.lines[chain].diagnoses.at(p);
+        kind = d.repair, ordinal = d.ordinal, start = d.newStart, end = d.newEnd;
+    }
+    const ChainCommands& c = Commands[chain];
+    const std::string patient = std::to_string(p);
+    ConsoleForget();
+    if (kind == RepairFirstrec) {
+        const std::string name = chain == PlanSchema
+                                     ? Format("reparer, patient %ld : %s, %ld", static_cast<long>(p),
+                                              FirstrecNames[chain], static_cast<long>(start))
+                                     : Format("reparer, patient %ld : %s, %ld et %ld", static_cast<long>(p),
+                                              FirstrecNames[chain], static_cast<long>(start), static_cast<long>(end));
+        JournalCommand(name.c_str());
+        TypeIntoNextDialog({patient, std::to_string(start), std::to_string(end)});
+        DispatchCommand(MainWindow, c.firstrec);
+    } else {
+        const bool fromEnd = kind == RepairCutFromEnd;
+        JournalCommand(Format("reparer, patient %ld : Corriger, %s, ligne %ld", static_cast<long>(p),
+                              fromEnd ? c.viewFromEndName : c.viewName, static_cast<long>(ordinal))
+                           .c_str());
+        TypeIntoNextDialog({patient});
+        DispatchCommand(MainWindow, fromEnd ? c.viewFromEnd : c.viewFromStart);
+        TypeIntoNextDialog({std::to_string(ordinal)});
+        CorrectCurrentView(MainWindow);
+    }
+    return ConsoleBoxes().empty();
+}
+
+std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32_t p) {
+    std::vector<Finding> mine;
+    for (const Finding& f : findings)
+        if (f.patient == p) mine.push_back(f);
+    return mine;
+}
+
+std::string ReasonsText(const ChainPlan& c, const char* unit) {
+    std::string s;
+    for (const ReasonWords& r : Reasons) {
+        if (!(c.left & r.reason) || r.reason == LeftNoRepair) continue;
+        std::string one = Format(r.text, unit);
+        if (r.reason == LeftSharedLines && !c.others.empty())
+            one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
+                         S(c.others.size()), ListOf(c.others).c_str());
+        if (r.reason == LeftDropsLines) one += " (" + ListOf(c.dropped) + ")";
+        s += (s.empty() ? "" : " ; ") + one;
+    }
+    return s;
+}
+
+std::string ReasonsJson(const ChainPlan& c) {
+    std::string s;
+    for (const ReasonWords& r : Reasons)
+        if (c.left & r.reason) s += (s.empty() ? "\"" : ", \"") + std::string(r.key) + "\"";
+    return "[" + s + "]";
+}
+
+std::string NumbersJson(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
+    return "[" + s + "]";
+}
+
+// The journal's file name, without its folder.
+std::string JournalName() {
+    const std::string& path = JournalPath();
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// On Windows a data file held open for writing by another program (the host,
+// chkort.exe) cannot be opened without write sharing; say which, and that the
+// program must be closed. Elsewhere an advisory lock keeps out another
+// reparer only.
+bool HeldElsewhere(const CliOptions& o, std::initializer_list<const char*> files) {
+    if (!IsDirectory(o.directory)) return false; // OpenPractice says why
+    for (const char* name : files) {
+        const std::string path = JoinPath(o.directory, name);
+        const FileHandle guarded = FileOpen(path.c_str(), OpenGuardedExisting);
+        if (guarded != 0) {
+            FileClose(guarded);
+            continue;
+        }
+        const FileHandle shared = FileOpen(path.c_str(), OpenSharedExisting);
+        if (shared == 0) continue; // missing or not writable: OpenPractice says which
+        FileClose(shared);
+        Refuse("%s est ouvert en écriture par un autre programme (ORTAVO, chkort.exe ou une autre réparation) : "
+               "fermez ce programme, puis relancez chkort-cli reparer ; rien n'a été écrit\n",
+               NativeToUtf8(path).c_str());
+        return true;
+    }
+    return false;
+}
+
+} // namespace
+
+int RunRepair(const CliOptions& o) {
+    const std::initializer_list<const char*> files = {"lastrec", "firstrec", "clinique", "estime", "Fschema"};
+    if (!o.dryRun && HeldElsewhere(o, files)) return ExitCannotRun;
+    DataFilesGuarded = !o.dryRun;
+    const bool opened = OpenPractice(o, files, !o.dryRun);
+    DataFilesGuarded = false;
+    if (!opened) return ExitCannotRun;
+    for (const std::int32_t p : o.patients) {
+        CliOptions one = o;
+        one.patient = p;
+        if (!KnownPatient(one)) return ExitCannotRun;
+    }
+    void (*const progress)(std::int32_t) = ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr;
+
+    RepairPlan plan;
+    PlanRepairs(o.patients, o.allPatients, progress, plan);
+    ConsoleProgressEnd();
+    std::size_t toMake = 0;
+    for (const PatientPlan& pp : plan.patients)
+        for (const ChainPlan& c : pp.chains) toMake += c.sure;
+
+    // The journal is made before the first data write, or nothing is written.
+    std::vector<std::vector<ChainRun>> runs(plan.patients.size(), std::vector<ChainRun>(PlanChainCount));
+    bool touched[PlanChainCount] = {};
+    bool stopped = false;
+    std::string journal;
+    if (!o.dryRun && toMake > 0) {
+        char directory[256];
+        WorkingDirectory(directory, sizeof directory);
+        JournalStart(directory);
+        if (!JournalCreate()) {
+            JournalStop();
+            return Refuse("le journal d'annulation ne peut pas être créé dans %s (disque plein, accès refusé, ou "
+                          "un fichier de ce nom) : rien n'a été écrit\n",
+                          JoinPath(ShownDirectory(o), JournalFolder).c_str());
+        }
+        journal = JournalName();
+        std::size_t made = 0;
+        for (std::size_t i = 0; i < plan.patients.size() && !stopped; ++i) {
+            const PatientPlan& pp = plan.patients[i];
+            for (int c = 0; c < PlanChainCount && !stopped; ++c) {
+                if (!pp.chains[c].sure) continue;
+                ConsoleProgress("réparations", static_cast<long long>(made), static_cast<long long>(toMake));
+                touched[c] = true;
+                stopped = !MakeRepair(plan, c, pp.patient);
+                if (!stopped) runs[i][static_cast<std::size_t>(c)].outcome = OutcomeRepaired;
+                ++made;
+            }
+            // The patient's journal records reach the disk before the next
+            // patient's first write.
+            JournalCommandEnd();
+        }
+        ConsoleProgressEnd();
+        JournalStop();
+        if (stopped)
+            ConsoleSay(stderr, "chkort-cli: reparer s'est arrêté sur cette erreur ; ce qui a été écrit jusque-là est "
+                               "dans le journal %s\n",
+                       journal.c_str());
+    }
+
+    Recheck recheck;
+    if (!o.dryRun) {
+        RecheckPlan(plan, touched, progress, recheck);
+        ConsoleProgressEnd();
+    }
+
+    // Each chain's outcome, with the diagnosis' words as they were before.
+    std::size_t repaired = 0, toRepair = 0;
+    std::vector<std::int32_t> toExamine;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const std::int32_t p = pp.patient;
+        bool anyRepaired = false, anySure = false, examine = false;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            ChainRun& run = runs[i][static_cast<std::size_t>(c)];
+            if (pp.endsReadable) {
+                run.words = c == PlanSchema ? ExplainChartChain(p, plan.chart.diagnoses.at(p))
+                                            : ExplainLineChain(*plan.lines[c].chain, p, plan.lines[c].diagnoses.at(p),
+                                                               FindingsOf(plan.lines[c].findings, p),
+                                                               plan.lines[c].claims, plan.lines[c].orphans);
+            }
+            if (run.outcome != OutcomeRepaired) {
+                run.outcome = !cp.damaged                    ? OutcomeNone
+                              : cp.sure && o.dryRun          ? OutcomeToRepair
+                              : cp.sure                      ? OutcomeLeft // the run stopped before it
+                              : cp.left == LeftNoRepair      ? OutcomeReported
+                                                             : OutcomeLeft;
+            }
+            if (c != PlanSchema && recheck.tested[c]) {
+                run.retested = true;
+                run.after = FindingsOf(recheck.findings[c], p);
+            }
+            switch (run.outcome) {
+            case OutcomeNone: break;
+            case OutcomeToRepair: anySure = true; break;
+            case OutcomeRepaired:
+                anyRepaired = true;
+                run.mended = c == PlanSchema ? recheck.chartSound[p] : run.after.empty();
+                break;
+            case OutcomeLeft: run.mended = false; break;
+            case OutcomeReported: run.mended = run.retested && run.after.empty(); break;
+            }
+            examine = examine || !run.mended;
+        }
+        repaired += anyRepaired;
+        toRepair += anySure;
+        if (examine) toExamine.push_back(p);
+    }
+    const bool remains = !toExamine.empty() || plan.endedAt != 0;
+
+    if (o.json) {
+        std::string patients;
+        for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+            const PatientPlan& pp = plan.patients[i];
+            std::string chains;
+            for (int c = 0; c < PlanChainCount; ++c) {
+                const ChainPlan& cp = pp.chains[c];
+                const ChainRun& run = runs[i][static_cast<std::size_t>(c)];
+                const char* action[] = {"none", "to-repair", "repaired", "left", "reported"};
+                std::string after;
+                for (const Finding& f : run.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
+                chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
+                                 c ? ",\n" : "", Commands[c].key, action[run.outcome], cp.sure ? "true" : "false",
+                                 o.dryRun ? "null" : run.mended ? "true" : "false") +
+                          "\"left_because\": " + ReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
+                          ", \"dropped\": " + NumbersJson(cp.dropped) +
+                          ", \"findings_after\": " + (run.retested ? "[" + after + "]" : "null") +
+                          ", \"diagnosis\": " + (run.words.json.empty() ? "null" : run.words.json) + "}";
+            }
+            patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
+                        chains + "\n    ]}";
+        }
+        char directory[1024];
+        WorkingDirectory(directory, sizeof directory);
+        std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
+                    "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
+                    "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
+                    "  \"patients\": [%s%s%s]\n}\n",
+                    CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
+                    remains ? "damaged" : "ok", journal.empty() ? "null" : JsonQuote(journal).c_str(), repaired,
+                    toRepair, NumbersJson(toExamine).c_str(),
+                    plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
+                    patients.c_str(), patients.empty() ? "" : "\n  ");
+        return stopped || remains ? ExitFindings : ExitClean;
+    }
+
+    std::string text;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        std::string block;
+        if (!pp.endsReadable) {
+            text += Format("Patient %ld : à examiner\n  ", static_cast<long>(pp.patient)) +
+                    ReasonsText(pp.chains[0], "") + ".\n\n";
+            continue;
+        }
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            const ChainRun& run = runs[i][static_cast<std::size_t>(c)];
+            if (run.outcome == OutcomeNone) continue;
+            const char* verdict[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
+            block += Format("Patient %ld — %s : %s\n", static_cast<long>(pp.patient), Commands[c].title,
+                            verdict[run.outcome]);
+            for (const std::string& line : run.words.text) block += "  " + line + "\n";
+            if (run.outcome == OutcomeLeft && cp.sure)
+                block += "  Non réparée : reparer s'est arrêté avant elle.\n";
+            else if (run.outcome == OutcomeLeft)
+                block += "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
+                         ReasonsText(cp, Commands[c].unit) + ".\n";
+            if (o.dryRun || run.outcome == OutcomeNone || run.outcome == OutcomeLeft) continue;
+            if (!run.retested && c != PlanSchema) continue;
+            if (run.mended)
+                block += c == PlanSchema ? "  Après la réparation, la chaîne est saine.\n"
+                                         : "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
+            else if (c == PlanSchema)
+                block += "  Après la réparation, la chaîne n'est toujours pas saine.\n";
+            else {
+                block += "  Après les réparations, le test signale encore :\n";
+                for (const Finding& f : run.after)
+                    block += "    " + (f.fromReport ? f.text : Format("(console) %s, enregistrement %ld",
+                                                                        f.code.c_str(), static_cast<long>(f.record))) +
+                             "\n";
+            }
+        }
+        if (block.empty()) block = Format("Patient %ld : rien à réparer\n", static_cast<long>(pp.patient));
+        text += block + "\n";
+    }
+    if (plan.endedAt)
+        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
+                       "chkort-cli sizes).\n",
+                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
+                       static_cast<long>(LastPatient));
+    for (int c = 0; c < 2; ++c) {
+        if (!recheck.tested[c]) continue;
+        std::size_t lines = 0;
+        for (const Finding& f : recheck.findings[c]) lines += f.fromReport;
+        text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
+                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
+    }
+    const std::string examine = toExamine.empty() ? "aucun"
+                                                  : Format("%zu (%s)", toExamine.size(), ListOf(toExamine).c_str());
+    if (o.dryRun)
+        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", toRepair,
+                       S(toRepair), examine.c_str());
+    else
+        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", repaired, examine.c_str(),
+                       journal.empty() ? "aucun, rien n'a été écrit" : journal.c_str());
+    std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
+    return stopped || remains || (o.dryRun && toRepair) ? ExitFindings : ExitClean;
+}
