@@ -62,8 +62,8 @@ const ReasonWords Reasons[] = {
      "le fichier est plus court que son compteur : restaurez-le plutôt que de couper la chaîne (voir chkort-cli "
      "sizes)"},
     {LeftCounter, "counter",
-     "un pointeur ou un lien dépasse le compteur de lastrec mais désigne une %s du fichier : le compteur est "
-     "peut-être faux"},
+     "un pointeur ou un lien dépasse le compteur de lastrec mais désigne un enregistrement du fichier : le "
+     "compteur est peut-être faux"},
     {LeftNoRepair, "no-repair", "aucune réparation de cette chaîne ne la fait disparaître du test"},
 };
 
@@ -148,7 +148,9 @@ std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32
     return mine;
 }
 
-std::string ReasonsText(const ChainPlan& c, const char* unit) {
+// `orphans`: the chains nobody reaches, when the diagnosis' words do not
+// list them already.
+std::string ReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans = nullptr) {
     std::string s;
     for (const ReasonWords& r : Reasons) {
         if (!(c.left & r.reason) || r.reason == LeftNoRepair) continue;
@@ -157,6 +159,16 @@ std::string ReasonsText(const ChainPlan& c, const char* unit) {
             one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
                          S(c.others.size()), ListOf(c.others).c_str());
         if (r.reason == LeftDropsLines) one += " (" + ListOf(c.dropped) + ")";
+        if (r.reason == LeftCandidates && orphans) {
+            std::string list;
+            for (std::size_t i = 0, shown = 0; i < orphans->size() && shown < 5; ++i) {
+                const OrphanChain& o = (*orphans)[i];
+                if (o.count < 2) continue;
+                list += Format("%s%ld à %ld (%ld %s)", shown++ ? ", " : "", static_cast<long>(o.start),
+                               static_cast<long>(o.end), static_cast<long>(o.count), unit);
+            }
+            one += " : " + list;
+        }
         s += (s.empty() ? "" : " ; ") + one;
     }
     return s;
@@ -376,7 +388,7 @@ int RunRepair(const CliOptions& o) {
                 block += "  Non réparée : reparer s'est arrêté avant elle.\n";
             else if (run.outcome == OutcomeLeft)
                 block += "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
-                         ReasonsText(cp, Commands[c].unit) + ".\n";
+                         ReasonsText(cp, Commands[c].unit, c == PlanSchema ? &plan.chart.orphans : nullptr) + ".\n";
             if (o.dryRun || run.outcome == OutcomeNone || run.outcome == OutcomeLeft) continue;
             if (!run.retested && c != PlanSchema) continue;
             if (run.mended)
