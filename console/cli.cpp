@@ -188,7 +188,8 @@ int Parse(int argc, char** argv, CliOptions& o) {
         // A file as given is made absolute now, before the command moves to
         // the practice's directory; anything else is a name in its journals.
         o.journal = IsFile(j) ? AbsolutePath(j) : j;
-    } else if (o.command != "sizes" && o.command != "diagnose" && o.command != "journal" && o.command != "reparer") {
+    } else if (o.command != "sizes" && o.command != "diagnose" && o.command != "journal" &&
+               o.command != "reparer") {
         return UsageError("commande inconnue : %s", words[0]);
     }
     if (o.command == "show") {
@@ -217,7 +218,8 @@ int Parse(int argc, char** argv, CliOptions& o) {
     if (const char* d = take()) o.directory = d;
     if (next < words.size()) return UsageError("argument de trop : %s", words[next]);
 
-    const bool jsonAllowed = o.command == "test" || o.command == "sizes" || o.command == "diagnose" || o.command == "reparer";
+    const bool jsonAllowed =
+        o.command == "test" || o.command == "sizes" || o.command == "diagnose" || o.command == "reparer";
     const bool rawAllowed = o.command == "show";
     const bool filesAllowed = o.command == "test";
     if (o.dryRun && o.command != "annuler" && o.command != "reparer")

@@ -16,7 +16,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <set>
 
 namespace {
 
@@ -26,25 +25,23 @@ struct ChainCommands {
     const char* title; // as diagnose titles it
     const char* unit;  // what the chain links, plural
     unsigned viewFromStart, viewFromEnd, firstrec;
-    const char* viewName, *viewFromEndName; // for the journal
+    // For the journal's commands.
+    const char* viewName, *viewFromEndName, *firstrecName;
 };
 const ChainCommands Commands[PlanChainCount] = {
     {"clinique", "fiche clinique", "lignes", CMD_CLINICAL_FROM_START, CMD_CLINICAL_FROM_END, CMD_FIRSTREC_CLINICAL,
-     "fiche clinique à partir du début", "fiche clinique à partir de la fin"},
+     "fiche clinique à partir du début", "fiche clinique à partir de la fin", "Correction du Firstrec pour clinique"},
     {"devis", "devis", "lignes", CMD_QUOTES_FROM_START, CMD_QUOTES_FROM_END, CMD_FIRSTREC_QUOTES,
-     "devis à partir du début", "devis à partir de la fin"},
+     "devis à partir du début", "devis à partir de la fin", "Correction du Firstrec pour devis"},
     {"schema", "schéma dentaire", "entrées", CMD_DENTAL_CHART, CMD_DENTAL_CHART, CMD_FIRSTREC_CHART,
-     "schéma dentaire", "schéma dentaire"},
+     "schéma dentaire", "schéma dentaire", "Correction du Firstrec pour schéma dentaire"},
 };
-const char* const FirstrecNames[PlanChainCount] = {"Correction du Firstrec pour clinique",
-                                                   "Correction du Firstrec pour devis",
-                                                   "Correction du Firstrec pour schéma dentaire"};
 
 // Why a chain is left to a person, in the console's words.
 struct ReasonWords {
     LeftReason reason;
     const char* key;
-    const char* text; // %s: the unit ("lignes", "entrées")
+    const char* text; // %s: the unit ("lignes", "entrées"); null: the diagnosis' words say it
 };
 const ReasonWords Reasons[] = {
     {LeftUnreadableEnds, "unreadable-firstrec",
@@ -64,7 +61,7 @@ const ReasonWords Reasons[] = {
     {LeftCounter, "counter",
      "un pointeur ou un lien dépasse le compteur de lastrec mais désigne un enregistrement du fichier : le "
      "compteur est peut-être faux"},
-    {LeftNoRepair, "no-repair", "aucune réparation de cette chaîne ne la fait disparaître du test"},
+    {LeftNoRepair, "no-repair", nullptr},
 };
 
 std::string Format(const char* format, ...) {
@@ -121,10 +118,10 @@ bool MakeRepair(const RepairPlan& plan, int chain, std::int32_t p) {
     ConsoleForget();
     if (kind == RepairFirstrec) {
         const std::string name = chain == PlanSchema
-                                     ? Format("reparer, patient %ld : %s, %ld", static_cast<long>(p),
-                                              FirstrecNames[chain], static_cast<long>(start))
+                                     ? Format("reparer, patient %ld : %s, %ld", static_cast<long>(p), c.firstrecName,
+                                              static_cast<long>(start))
                                      : Format("reparer, patient %ld : %s, %ld et %ld", static_cast<long>(p),
-                                              FirstrecNames[chain], static_cast<long>(start), static_cast<long>(end));
+                                              c.firstrecName, static_cast<long>(start), static_cast<long>(end));
         JournalCommand(name.c_str());
         TypeIntoNextDialog({patient, std::to_string(start), std::to_string(end)});
         DispatchCommand(MainWindow, c.firstrec);
@@ -153,7 +150,7 @@ std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32
 std::string ReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans = nullptr) {
     std::string s;
     for (const ReasonWords& r : Reasons) {
-        if (!(c.left & r.reason) || r.reason == LeftNoRepair) continue;
+        if (!(c.left & r.reason) || !r.text) continue;
         std::string one = Format(r.text, unit);
         if (r.reason == LeftSharedLines && !c.others.empty())
             one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
@@ -218,6 +215,198 @@ bool HeldElsewhere(const CliOptions& o, std::initializer_list<const char*> files
     return false;
 }
 
+// What a run did, chain by chain (runs[patient index][chain]).
+struct RepairRun {
+    std::vector<std::vector<ChainRun>> runs;
+    bool touched[PlanChainCount] = {};
+    bool stopped = false; // a transfer failed
+    std::string journal;  // its name, once made
+    Recheck recheck;
+    std::size_t repaired = 0, toRepair = 0;
+    std::vector<std::int32_t> toExamine;
+    bool remains = false;
+};
+
+// Every sure repair, patient by patient. The journal is made before the
+// first data write: false, with nothing written, when it cannot be.
+bool MakeSureRepairs(const RepairPlan& plan, RepairRun& run) {
+    std::size_t toMake = 0, made = 0;
+    for (const PatientPlan& pp : plan.patients)
+        for (const ChainPlan& c : pp.chains) toMake += c.sure;
+    if (toMake == 0) return true;
+    char directory[256];
+    WorkingDirectory(directory, sizeof directory);
+    JournalStart(directory);
+    if (!JournalCreate()) {
+        JournalStop();
+        return false;
+    }
+    run.journal = JournalName();
+    for (std::size_t i = 0; i < plan.patients.size() && !run.stopped; ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        for (int c = 0; c < PlanChainCount && !run.stopped; ++c) {
+            if (!pp.chains[c].sure) continue;
+            ConsoleProgress("réparations", static_cast<long long>(made++), static_cast<long long>(toMake));
+            run.touched[c] = true;
+            run.stopped = !MakeRepair(plan, c, pp.patient);
+            if (!run.stopped) run.runs[i][static_cast<std::size_t>(c)].outcome = OutcomeRepaired;
+        }
+        // The patient's journal records reach the disk before the next
+        // patient's first write.
+        JournalCommandEnd();
+    }
+    ConsoleProgressEnd();
+    JournalStop();
+    if (run.stopped)
+        ConsoleSay(stderr, "chkort-cli: reparer s'est arrêté sur cette erreur ; ce qui a été écrit jusque-là est dans "
+                           "le journal %s\n",
+                   run.journal.c_str());
+    return true;
+}
+
+// Each chain's outcome, with the diagnosis' words as they were before, and
+// whether anything of it is left after the test ran again.
+void JudgeOutcomes(const CliOptions& o, const RepairPlan& plan, RepairRun& run) {
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const std::int32_t p = pp.patient;
+        bool anyRepaired = false, anySure = false, examine = false;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (pp.endsReadable) {
+                const LineChainState* lines = c == PlanSchema ? nullptr : &plan.lines[c];
+                r.words = lines ? ExplainLineChain(*lines->chain, p, lines->diagnoses.at(p),
+                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans)
+                                : ExplainChartChain(p, plan.chart.diagnoses.at(p));
+            }
+            if (r.outcome != OutcomeRepaired) {
+                r.outcome = !cp.damaged               ? OutcomeNone
+                            : cp.sure && o.dryRun     ? OutcomeToRepair
+                            : cp.sure                 ? OutcomeLeft // the run stopped before it
+                            : cp.left == LeftNoRepair ? OutcomeReported
+                                                      : OutcomeLeft;
+            }
+            if (c != PlanSchema && run.recheck.tested[c]) {
+                r.retested = true;
+                r.after = FindingsOf(run.recheck.findings[c], p);
+            }
+            switch (r.outcome) {
+            case OutcomeNone: break;
+            case OutcomeToRepair: anySure = true; break;
+            case OutcomeRepaired:
+                anyRepaired = true;
+                r.mended = c == PlanSchema ? run.recheck.chartSound.at(p) : r.after.empty();
+                break;
+            case OutcomeLeft: r.mended = false; break;
+            case OutcomeReported: r.mended = r.retested && r.after.empty(); break;
+            }
+            examine = examine || !r.mended;
+        }
+        run.repaired += anyRepaired;
+        run.toRepair += anySure;
+        if (examine) run.toExamine.push_back(p);
+    }
+    run.remains = run.stopped || !run.toExamine.empty() || plan.endedAt != 0;
+}
+
+void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
+    const char* const actions[] = {"none", "to-repair", "repaired", "left", "reported"};
+    std::string patients;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        std::string chains;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            std::string after;
+            for (const Finding& f : r.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
+            chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
+                             c ? ",\n" : "", Commands[c].key, actions[r.outcome], cp.sure ? "true" : "false",
+                             o.dryRun ? "null" : r.mended ? "true" : "false") +
+                      "\"left_because\": " + ReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
+                      ", \"dropped\": " + NumbersJson(cp.dropped) +
+                      ", \"findings_after\": " + (r.retested ? "[" + after + "]" : "null") +
+                      ", \"diagnosis\": " + (r.words.json.empty() ? "null" : r.words.json) + "}";
+        }
+        patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
+                    chains + "\n    ]}";
+    }
+    char directory[1024];
+    WorkingDirectory(directory, sizeof directory);
+    std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
+                "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
+                "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
+                "  \"patients\": [%s%s%s]\n}\n",
+                CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
+                run.remains ? "damaged" : "ok", run.journal.empty() ? "null" : JsonQuote(run.journal).c_str(),
+                run.repaired, run.toRepair, NumbersJson(run.toExamine).c_str(),
+                plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
+                patients.c_str(), patients.empty() ? "" : "\n  ");
+}
+
+// What became of one chain, under the diagnosis' words.
+std::string ChainText(const CliOptions& o, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& cp,
+                      const ChainRun& r) {
+    const char* const verdicts[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
+    std::string s = Format("Patient %ld — %s : %s\n", static_cast<long>(p), Commands[c].title, verdicts[r.outcome]);
+    for (const std::string& line : r.words.text) s += "  " + line + "\n";
+    if (r.outcome == OutcomeLeft) {
+        if (cp.sure) return s + "  Non réparée : reparer s'est arrêté avant elle.\n";
+        return s + "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
+               ReasonsText(cp, Commands[c].unit, c == PlanSchema ? &plan.chart.orphans : nullptr) + ".\n";
+    }
+    if (o.dryRun || (!r.retested && c != PlanSchema)) return s;
+    if (c == PlanSchema)
+        return s + (r.mended ? "  Après la réparation, la chaîne est saine.\n"
+                             : "  Après la réparation, la chaîne n'est toujours pas saine.\n");
+    if (r.mended) return s + "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
+    s += "  Après les réparations, le test signale encore :\n";
+    for (const Finding& f : r.after)
+        s += "    " +
+             (f.fromReport ? f.text
+                           : Format("(console) %s, enregistrement %ld", f.code.c_str(), static_cast<long>(f.record))) +
+             "\n";
+    return s;
+}
+
+void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
+    std::string text;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const long p = pp.patient;
+        std::string block;
+        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + ReasonsText(pp.chains[0], "") + ".\n";
+        for (int c = 0; c < PlanChainCount && pp.endsReadable; ++c) {
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (r.outcome != OutcomeNone) block += ChainText(o, plan, pp.patient, c, pp.chains[c], r);
+        }
+        text += (block.empty() ? Format("Patient %ld : rien à réparer\n", p) : block) + "\n";
+    }
+    if (plan.endedAt)
+        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
+                       "chkort-cli sizes).\n",
+                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
+                       static_cast<long>(LastPatient));
+    for (int c = 0; c < 2; ++c) {
+        if (!run.recheck.tested[c]) continue;
+        std::size_t lines = 0;
+        for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
+        text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
+                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
+    }
+    const std::string examine = run.toExamine.empty()
+                                    ? "aucun"
+                                    : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
+    if (o.dryRun)
+        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
+                       S(run.toRepair), examine.c_str());
+    else
+        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
+                       run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());
+    std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
+}
+
 } // namespace
 
 int RunRepair(const CliOptions& o) {
@@ -237,196 +426,18 @@ int RunRepair(const CliOptions& o) {
     RepairPlan plan;
     PlanRepairs(o.patients, o.allPatients, progress, plan);
     ConsoleProgressEnd();
-    std::size_t toMake = 0;
-    for (const PatientPlan& pp : plan.patients)
-        for (const ChainPlan& c : pp.chains) toMake += c.sure;
-
-    // The journal is made before the first data write, or nothing is written.
-    std::vector<std::vector<ChainRun>> runs(plan.patients.size(), std::vector<ChainRun>(PlanChainCount));
-    bool touched[PlanChainCount] = {};
-    bool stopped = false;
-    std::string journal;
-    if (!o.dryRun && toMake > 0) {
-        char directory[256];
-        WorkingDirectory(directory, sizeof directory);
-        JournalStart(directory);
-        if (!JournalCreate()) {
-            JournalStop();
-            return Refuse("le journal d'annulation ne peut pas être créé dans %s (disque plein, accès refusé, ou "
-                          "un fichier de ce nom) : rien n'a été écrit\n",
-                          JoinPath(ShownDirectory(o), JournalFolder).c_str());
-        }
-        journal = JournalName();
-        std::size_t made = 0;
-        for (std::size_t i = 0; i < plan.patients.size() && !stopped; ++i) {
-            const PatientPlan& pp = plan.patients[i];
-            for (int c = 0; c < PlanChainCount && !stopped; ++c) {
-                if (!pp.chains[c].sure) continue;
-                ConsoleProgress("réparations", static_cast<long long>(made), static_cast<long long>(toMake));
-                touched[c] = true;
-                stopped = !MakeRepair(plan, c, pp.patient);
-                if (!stopped) runs[i][static_cast<std::size_t>(c)].outcome = OutcomeRepaired;
-                ++made;
-            }
-            // The patient's journal records reach the disk before the next
-            // patient's first write.
-            JournalCommandEnd();
-        }
-        ConsoleProgressEnd();
-        JournalStop();
-        if (stopped)
-            ConsoleSay(stderr, "chkort-cli: reparer s'est arrêté sur cette erreur ; ce qui a été écrit jusque-là est "
-                               "dans le journal %s\n",
-                       journal.c_str());
-    }
-
-    Recheck recheck;
+    RepairRun run;
+    run.runs.assign(plan.patients.size(), std::vector<ChainRun>(PlanChainCount));
     if (!o.dryRun) {
-        RecheckPlan(plan, touched, progress, recheck);
+        if (!MakeSureRepairs(plan, run))
+            return Refuse("le journal d'annulation ne peut pas être créé dans %s (disque plein, accès refusé, ou un "
+                          "fichier de ce nom) : rien n'a été écrit\n",
+                          JoinPath(ShownDirectory(o), JournalFolder).c_str());
+        RecheckPlan(plan, run.touched, progress, run.recheck);
         ConsoleProgressEnd();
     }
-
-    // Each chain's outcome, with the diagnosis' words as they were before.
-    std::size_t repaired = 0, toRepair = 0;
-    std::vector<std::int32_t> toExamine;
-    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-        const PatientPlan& pp = plan.patients[i];
-        const std::int32_t p = pp.patient;
-        bool anyRepaired = false, anySure = false, examine = false;
-        for (int c = 0; c < PlanChainCount; ++c) {
-            const ChainPlan& cp = pp.chains[c];
-            ChainRun& run = runs[i][static_cast<std::size_t>(c)];
-            if (pp.endsReadable) {
-                run.words = c == PlanSchema ? ExplainChartChain(p, plan.chart.diagnoses.at(p))
-                                            : ExplainLineChain(*plan.lines[c].chain, p, plan.lines[c].diagnoses.at(p),
-                                                               FindingsOf(plan.lines[c].findings, p),
-                                                               plan.lines[c].claims, plan.lines[c].orphans);
-            }
-            if (run.outcome != OutcomeRepaired) {
-                run.outcome = !cp.damaged                    ? OutcomeNone
-                              : cp.sure && o.dryRun          ? OutcomeToRepair
-                              : cp.sure                      ? OutcomeLeft // the run stopped before it
-                              : cp.left == LeftNoRepair      ? OutcomeReported
-                                                             : OutcomeLeft;
-            }
-            if (c != PlanSchema && recheck.tested[c]) {
-                run.retested = true;
-                run.after = FindingsOf(recheck.findings[c], p);
-            }
-            switch (run.outcome) {
-            case OutcomeNone: break;
-            case OutcomeToRepair: anySure = true; break;
-            case OutcomeRepaired:
-                anyRepaired = true;
-                run.mended = c == PlanSchema ? recheck.chartSound[p] : run.after.empty();
-                break;
-            case OutcomeLeft: run.mended = false; break;
-            case OutcomeReported: run.mended = run.retested && run.after.empty(); break;
-            }
-            examine = examine || !run.mended;
-        }
-        repaired += anyRepaired;
-        toRepair += anySure;
-        if (examine) toExamine.push_back(p);
-    }
-    const bool remains = !toExamine.empty() || plan.endedAt != 0;
-
-    if (o.json) {
-        std::string patients;
-        for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-            const PatientPlan& pp = plan.patients[i];
-            std::string chains;
-            for (int c = 0; c < PlanChainCount; ++c) {
-                const ChainPlan& cp = pp.chains[c];
-                const ChainRun& run = runs[i][static_cast<std::size_t>(c)];
-                const char* action[] = {"none", "to-repair", "repaired", "left", "reported"};
-                std::string after;
-                for (const Finding& f : run.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
-                chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
-                                 c ? ",\n" : "", Commands[c].key, action[run.outcome], cp.sure ? "true" : "false",
-                                 o.dryRun ? "null" : run.mended ? "true" : "false") +
-                          "\"left_because\": " + ReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
-                          ", \"dropped\": " + NumbersJson(cp.dropped) +
-                          ", \"findings_after\": " + (run.retested ? "[" + after + "]" : "null") +
-                          ", \"diagnosis\": " + (run.words.json.empty() ? "null" : run.words.json) + "}";
-            }
-            patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
-                        chains + "\n    ]}";
-        }
-        char directory[1024];
-        WorkingDirectory(directory, sizeof directory);
-        std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
-                    "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
-                    "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
-                    "  \"patients\": [%s%s%s]\n}\n",
-                    CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
-                    remains ? "damaged" : "ok", journal.empty() ? "null" : JsonQuote(journal).c_str(), repaired,
-                    toRepair, NumbersJson(toExamine).c_str(),
-                    plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
-                    patients.c_str(), patients.empty() ? "" : "\n  ");
-        return stopped || remains ? ExitFindings : ExitClean;
-    }
-
-    std::string text;
-    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-        const PatientPlan& pp = plan.patients[i];
-        std::string block;
-        if (!pp.endsReadable) {
-            text += Format("Patient %ld : à examiner\n  ", static_cast<long>(pp.patient)) +
-                    ReasonsText(pp.chains[0], "") + ".\n\n";
-            continue;
-        }
-        for (int c = 0; c < PlanChainCount; ++c) {
-            const ChainPlan& cp = pp.chains[c];
-            const ChainRun& run = runs[i][static_cast<std::size_t>(c)];
-            if (run.outcome == OutcomeNone) continue;
-            const char* verdict[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
-            block += Format("Patient %ld — %s : %s\n", static_cast<long>(pp.patient), Commands[c].title,
-                            verdict[run.outcome]);
-            for (const std::string& line : run.words.text) block += "  " + line + "\n";
-            if (run.outcome == OutcomeLeft && cp.sure)
-                block += "  Non réparée : reparer s'est arrêté avant elle.\n";
-            else if (run.outcome == OutcomeLeft)
-                block += "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
-                         ReasonsText(cp, Commands[c].unit, c == PlanSchema ? &plan.chart.orphans : nullptr) + ".\n";
-            if (o.dryRun || run.outcome == OutcomeNone || run.outcome == OutcomeLeft) continue;
-            if (!run.retested && c != PlanSchema) continue;
-            if (run.mended)
-                block += c == PlanSchema ? "  Après la réparation, la chaîne est saine.\n"
-                                         : "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
-            else if (c == PlanSchema)
-                block += "  Après la réparation, la chaîne n'est toujours pas saine.\n";
-            else {
-                block += "  Après les réparations, le test signale encore :\n";
-                for (const Finding& f : run.after)
-                    block += "    " + (f.fromReport ? f.text : Format("(console) %s, enregistrement %ld",
-                                                                        f.code.c_str(), static_cast<long>(f.record))) +
-                             "\n";
-            }
-        }
-        if (block.empty()) block = Format("Patient %ld : rien à réparer\n", static_cast<long>(pp.patient));
-        text += block + "\n";
-    }
-    if (plan.endedAt)
-        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
-                       "chkort-cli sizes).\n",
-                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
-                       static_cast<long>(LastPatient));
-    for (int c = 0; c < 2; ++c) {
-        if (!recheck.tested[c]) continue;
-        std::size_t lines = 0;
-        for (const Finding& f : recheck.findings[c]) lines += f.fromReport;
-        text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
-                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
-    }
-    const std::string examine = toExamine.empty() ? "aucun"
-                                                  : Format("%zu (%s)", toExamine.size(), ListOf(toExamine).c_str());
-    if (o.dryRun)
-        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", toRepair,
-                       S(toRepair), examine.c_str());
-    else
-        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", repaired, examine.c_str(),
-                       journal.empty() ? "aucun, rien n'a été écrit" : journal.c_str());
-    std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
-    return stopped || remains || (o.dryRun && toRepair) ? ExitFindings : ExitClean;
+    JudgeOutcomes(o, plan, run);
+    if (o.json) PrintJson(o, plan, run);
+    else PrintText(o, plan, run);
+    return run.remains || (o.dryRun && run.toRepair) ? ExitFindings : ExitClean;
 }
