@@ -25,6 +25,9 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     "crossed": ["prev-high:clinique:2", "shared:clinique:3"],
     # Patient 3's pointers name patient 1's chain: the first crossing of a walk.
     "crossed1": ["shared:clinique:3:1"],
+    # Patient 2's chart start beyond the file: its entries 1 3 2 4 5 7 are
+    # left to nobody.
+    "chart": ["start-high:Fschema:2"],
     "short": ["truncate:clinique:2"],
     "missing": ["missing:clinique"],
     # Patient 4's firstrec record is cut short, and lastrec claims 3,000,000
@@ -114,6 +117,9 @@ CASES = [
     (["reparer", "all", "damaged", "--essai"], 1,
      ("Patient 2 — devis : à réparer\n", "Patient 4 : à examiner\n",
       "Essai, rien n'a été écrit : 2 patients à réparer, à examiner : 1 (4).\n"), ""),
+    (["reparer", "all", "crossed1", "--essai"], 1, "si vous êtes sûr : des lignes sont aussi atteintes par le patient 1 ;",
+     ""),
+    (["reparer", "2", "chart", "--essai"], 1, "ce que la réparation laisse de côté : 1 à 7 (6 entrées).\n", ""),
     (["reparer", "all", "damaged"], 2, "", "impossible d'ouvrir en écriture le fichier damaged/lastrec"),
     (["reparer", "--essai"], 2, "", "reparer : numéro de patient attendu (ou all)"),
     (["diagnose", "2", "damaged", "--json"], 1,
@@ -259,6 +265,16 @@ class Repairs(unittest.TestCase):
                     undo = self.cli("annuler", done["journal"], d)
                     self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
                 self.assertEqual({p.name: p.read_bytes() for p in d.iterdir() if p.is_file()}, before)
+        # A journal that cannot be made: nothing is written.
+        d = Path(temporary.name) / "no-journal"
+        subprocess.run([MKPRACTICE, d, "--patients", "3", "--damage", "loop:clinique:2"], check=True,
+                       stdout=subprocess.DEVNULL)
+        (d / "chkort-journal").write_bytes(b"")
+        before = {p.name: p.read_bytes() for p in d.iterdir()}
+        r = self.cli("reparer", "all", d)
+        self.assertEqual((r.returncode, r.stdout), (2, b""))
+        self.assertIn("le journal d'annulation ne peut pas être créé", r.stderr.decode())
+        self.assertEqual({p.name: p.read_bytes() for p in d.iterdir()}, before)
 
 
 if __name__ == "__main__":

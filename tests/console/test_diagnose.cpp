@@ -19,8 +19,8 @@ using Lines = std::vector<std::int32_t>;
 
 // A link of a line, a pointer of a patient, the clinique file cut after `at`
 // lines and `value` bytes, the links of lines `at` to `value` set to 0, a
-// chart entry's link or a patient's chart start.
-enum What { Prev, Next, Start, End, Cut, Unlink, ChartNext, ChartStart };
+// chart entry's link or a patient's chart start, the clinical counter.
+enum What { Prev, Next, Start, End, Cut, Unlink, ChartNext, ChartStart, Counter };
 struct Edit { What what; std::int32_t at, value; };
 
 class DiagnoseTest : public PracticeTest {
@@ -47,6 +47,8 @@ protected:
                 L::PutInt(p.Clinical(r), L::clinique::prev, 0), L::PutInt(p.Clinical(r), L::clinique::next, 0);
             if (e.what == ChartNext) L::PutInt(p.Entry(e.at), L::fschema::next, e.value);
             if (e.what == ChartStart) L::PutInt(p.Firstrec(e.at), F::chartStart, e.value);
+            if (e.what == Counter)
+                L::PutInt(p.lastrec.data() + L::lastrec::clinicalLines * L::lastrec::size, L::lastrec::counter, e.value);
         }
         CloseDataFileSet();
         OpenPractice(p);
@@ -120,6 +122,9 @@ TEST_F(DiagnoseTest, EachDamageGetsTheRepairThatLeavesTheChainAnnounced) {
          {1, 2, 3, 4, 5}, shared | orphan},
         {"pointers out of the file, nothing nobody reaches", true, {{Start, 4, 99}, {End, 4, -3}}, 4, RepairFirstrec, 0,
          {}, 0},
+        // Line 20 is in the file, above the counter: the counter may be wrong.
+        {"pointers above a lowered counter", true, {{Counter, 0, 16}, {Start, 4, 20}, {End, 4, 20}}, 4, RepairFirstrec,
+         0, {}, LeftCounter},
         {"a next link beyond the file (quotes)", false, {{Next, 5, 40}}, 2, RepairCutFromEnd, 4, {4, 5, 6, 7}, 0},
         {"no start (quotes)", false, {{Start, 3, 0}}, 3, RepairCutFromEnd, 3, {8, 9, 10}, 0},
         // Patient 1's quote lines, laid 3 1 2, are the chain nobody reaches:
