@@ -22,7 +22,7 @@ const char* const Usage =
     "\n"
     "Examine les fichiers de données ORTAVO du DOSSIER (par défaut le dossier\n"
     "courant) avec le code même de chkort.exe. Les fichiers sont ouverts en\n"
-    "lecture seule : seule la commande annuler y écrit.\n"
+    "lecture seule : seules les commandes reparer et annuler y écrivent.\n"
     "\n"
     "Commandes :\n"
     "  test clinique|devis [DOSSIER] [--report FICHIER] [--map FICHIER] [--json]\n"
@@ -46,6 +46,13 @@ const char* const Usage =
     "      Ce qui ne va pas dans les chaînes du patient, et la réparation de la\n"
     "      fenêtre qui le corrige, avec les valeurs à saisir. Ne modifie rien.\n"
     "      all : tous les patients que le test ou les chaînes signalent.\n"
+    "  reparer PATIENT[,PATIENT...]|all [DOSSIER] [--essai] [--json]\n"
+    "      Fait les réparations sûres du diagnostic, avec les commandes mêmes de\n"
+    "      la fenêtre, chacune inscrite au journal d'annulation ; laisse les\n"
+    "      autres, avec ce qu'il faut faire dans la fenêtre, puis refait le test\n"
+    "      des fichiers modifiés. Les fichiers sont ouverts de sorte qu'aucun\n"
+    "      autre programme n'y écrive pendant ce temps. --essai dit ce qui\n"
+    "      serait fait, sans écrire.\n"
     "  journal [DOSSIER]\n"
     "      Les journaux d'annulation de chkort.exe (dossier chkort-journal du\n"
     "      DOSSIER) : leur date, leurs commandes, combien d'enregistrements\n"
@@ -57,8 +64,8 @@ const char* const Usage =
     "      dossier chkort-journal. --essai dit ce qui serait fait, sans écrire.\n"
     "\n"
     "Options :\n"
-    "  --json      le résultat en JSON (test, sizes, diagnose)\n"
-    "  --essai     annuler sans rien écrire\n"
+    "  --json      le résultat en JSON (test, sizes, diagnose, reparer)\n"
+    "  --essai     annuler ou reparer sans rien écrire\n"
     "  --help      cette aide\n"
     "  --version   la version\n"
     "\n"
@@ -200,16 +207,17 @@ int Parse(int argc, char** argv, CliOptions& o) {
         // A file as given is made absolute now, before the command moves to
         // the practice's directory; anything else is a name in its journals.
         o.journal = IsFile(j) ? AbsolutePath(j) : j;
-    } else if (o.command != "sizes" && o.command != "diagnose" && o.command != "journal") {
+    } else if (o.command != "sizes" && o.command != "diagnose" && o.command != "journal" &&
+               o.command != "reparer") {
         return UsageError("commande inconnue : %s", words[0]);
     }
     if (o.command == "show") {
         const char* p = take();
         if (!p) return UsageError("%s : numéro de patient attendu", "show");
         if (!ParsePatient(p, o.patient)) return UsageError("numéro de patient non valide : %s", p);
-    } else if (o.command == "diagnose") {
+    } else if (o.command == "diagnose" || o.command == "reparer") {
         const char* p = take();
-        if (!p) return UsageError("%s : numéro de patient attendu (ou all)", "diagnose");
+        if (!p) return UsageError("%s : numéro de patient attendu (ou all)", o.command.c_str());
         if (std::string_view(p) == "all" || std::string_view(p) == "tous") {
             o.allPatients = true;
         } else {
@@ -229,10 +237,12 @@ int Parse(int argc, char** argv, CliOptions& o) {
     if (const char* d = take()) o.directory = d;
     if (next < words.size()) return UsageError("argument de trop : %s", words[next]);
 
-    const bool jsonAllowed = o.command == "test" || o.command == "sizes" || o.command == "diagnose";
+    const bool jsonAllowed =
+        o.command == "test" || o.command == "sizes" || o.command == "diagnose" || o.command == "reparer";
     const bool rawAllowed = o.command == "show";
     const bool filesAllowed = o.command == "test";
-    if (o.dryRun && o.command != "annuler") return UsageError("%s ne s'applique qu'à annuler", "--essai");
+    if (o.dryRun && o.command != "annuler" && o.command != "reparer")
+        return UsageError("%s ne s'applique qu'à annuler et reparer", "--essai");
     if (o.json && !jsonAllowed) return UsageError("--json ne s'applique pas à %s", o.command.c_str());
     if ((o.raw || o.fromEnd) && !rawAllowed)
         return UsageError("%s ne s'applique qu'à show", o.raw ? "--raw" : "--from-end");
@@ -398,6 +408,7 @@ int RunCli(int argc, char** argv) {
     else if (options.command == "show") result = RunShow(options);
     else if (options.command == "annuler") result = RunUndo(options);
     else if (options.command == "journal") result = RunJournals(options);
+    else if (options.command == "reparer") result = RunRepair(options);
     else result = RunDiagnose(options);
     ClosePractice();
     std::fflush(stdout);

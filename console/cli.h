@@ -1,7 +1,7 @@
 // chkort-cli: the console companion. It runs the window's own checks and
 // views on a practice's data files, opened for reading only, and prints what
-// they find. Only `annuler` writes data files: it puts back what a journal
-// of the window says was replaced.
+// they find. Only `reparer` and `annuler` write data files: the one makes the
+// window's sure repairs, the other puts back what a journal says was replaced.
 #pragma once
 
 #include "platform/console/console.h"
@@ -27,7 +27,7 @@ struct CliOptions {
     std::string report, map;     // absolute paths, or empty
     bool json = false, fromEnd = false, raw = false;
     std::string journal;         // annuler: the journal, absolute when it was found as given
-    bool dryRun = false;         // annuler --essai
+    bool dryRun = false;         // annuler, reparer --essai
 };
 
 // The whole program; returns its exit status.
@@ -65,4 +65,5 @@ int RunSizes(const CliOptions& options);
 int RunShow(const CliOptions& options);
 int RunDiagnose(const CliOptions& options);
 int RunUndo(const CliOptions& options);
+int RunRepair(const CliOptions& options);
 int RunJournals(const CliOptions& options);

@@ -2,7 +2,9 @@
 // and the window's repair with the values to type, in plain French.
 #include "console/cli.h"
 #include "console/diagnose.h"
+#include "console/explain.h"
 #include "console/system.h"
+#include "console/walk_picture.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "store/state.h"
@@ -211,7 +213,9 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
         for (const Finding& f : testFindings) t.push_back("  " + FindingLine(f));
     }
     t.push_back(DescribeWalk(d.forward, true, words.startLabel, d.start, counter, "ligne", "la "));
+    AddWalkPicture(t, d.forward, true, words.startLabel, d.start);
     t.push_back(DescribeWalk(d.backward, false, words.endLabel, d.end, counter, "ligne", "la "));
+    AddWalkPicture(t, d.backward, false, words.endLabel, d.end);
 
     std::string repairJson = "null";
     const char* view = d.repair == RepairCutFromEnd ? words.viewFromEnd : words.viewFromStart;
@@ -315,7 +319,7 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
                "\"findings\": [" + findingsJson + "], \"forward\": " + WalkJson(d.forward) +
                ", \"backward\": " + WalkJson(d.backward) + ", \"sound\": " + (d.sound ? "true" : "false") +
                ", \"repair\": " + repairJson + ", \"also_claimed_by\": [" + also + "], \"orphans\": [" + orphanJson +
-               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
+               "], \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls | TextWalkMarks)) + "}";
     return out;
 }
 
@@ -326,6 +330,7 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
     std::vector<std::string>& t = out.text;
     t.push_back(DescribeWalk(d.walk, true, "DEBUTSCHEMA", d.start, LastChartEntry, "entrée", "l'"));
     if (d.walk.stop == StopNoStart) t.back() = "DEBUTSCHEMA vaut 0 : le patient n'a pas de schéma dentaire.";
+    AddWalkPicture(t, d.walk, true, "DEBUTSCHEMA", d.start);
     std::string repairJson = "null";
     if (d.repair == RepairFirstrec) {
         t.push_back(Format("Réparation : menu Fichier > « Correction du Firstrec pour schéma dentaire », patient "
@@ -371,7 +376,7 @@ ChainReport ExplainChart(std::int32_t p, const ChartDiagnosis& d) {
                       out.damaged ? "damaged" : "ok", static_cast<long>(d.start)) +
                "\"forward\": " + WalkJson(d.walk) + ", \"sound\": " + (d.sound ? "true" : "false") +
                ", \"repair\": " + repairJson +
-               ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls)) + "}";
+               ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(explanation, TextKeepControls | TextWalkMarks)) + "}";
     return out;
 }
 
@@ -525,7 +530,7 @@ int RunDiagnose(const CliOptions& o) {
             text = unread.empty() ? "Aucun patient à réparer.\n\n"
                                   : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
         if (!text.empty() && unreadable.empty()) text.pop_back(); // no blank line after the last patient
-        std::fputs(Cp1252ToUtf8(text, TextKeepControls).c_str(), stdout);
+        std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
         if (unreadableCount == 1)
             ConsoleSay(stdout, "Patient %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
                                "l'enregistrement firstrec du patient manque, rien ne peut être dit de ses chaînes.\n",
@@ -555,4 +560,17 @@ int RunDiagnose(const CliOptions& o) {
     if (!unread.empty()) add(Cp1252ToUtf8("pas de diagnostic, faute de son fichier : " + unread));
     ConsoleSay(stderr, "chkort-cli: %s.\n", verdict.c_str());
     return findings ? ExitFindings : ExitClean;
+}
+
+ChainExplanation ExplainLineChain(const LineChain& chain, std::int32_t p, const ChainDiagnosis& d,
+                                  const std::vector<Finding>& findings, const ChainClaims& claims,
+                                  const std::vector<OrphanChain>& orphans) {
+    const ChainReport r =
+        ExplainChain(&chain == &QuoteChain ? QuoteWords : ClinicalWords, chain, p, d, findings, claims, orphans);
+    return {r.text, r.json};
+}
+
+ChainExplanation ExplainChartChain(std::int32_t p, const ChartDiagnosis& d) {
+    const ChainReport r = ExplainChart(p, d);
+    return {r.text, r.json};
 }

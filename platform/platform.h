@@ -59,6 +59,10 @@ enum FileOpenKind {
     // Created only if it does not exist yet, read and write access, not
     // shared: a run's journal never takes the place of another's.
     CreateNewExclusive,
+    // Existing file, read and write access, reading shared but not writing:
+    // no other program writes it while it is open, and it cannot be opened
+    // while another program has it open for writing.
+    OpenGuardedExisting,
 };
 
 // Returns 0 when the file cannot be opened. A path may use '\' as its

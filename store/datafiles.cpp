@@ -6,6 +6,7 @@
 #include <cstdio>
 
 bool DataFilesReadOnly = false;
+bool DataFilesGuarded = false;
 
 namespace {
 
@@ -42,7 +43,9 @@ FileHandle OpenDataFile(WindowRef owner, const char* name) {
     char path[DirectoryCapacity + 64];
     std::snprintf(path, sizeof path, "%s\\%s", directory, name);
 
-    const FileHandle file = FileOpen(path, DataFilesReadOnly ? OpenSharedReadOnly : OpenSharedExisting);
+    const FileHandle file = FileOpen(path, DataFilesReadOnly  ? OpenSharedReadOnly
+                                           : DataFilesGuarded ? OpenGuardedExisting
+                                                              : OpenSharedExisting);
     if (file == 0) {
         char caption[sizeof path + 40];
         std::snprintf(caption, sizeof caption, "Erreur d'ouverture du fichier - %s", path);

@@ -7,6 +7,9 @@
 // looks at copies of practices and must never change them); every write
 // then fails like a short one. The window always opens them read-write.
 extern bool DataFilesReadOnly;
+// When set (and not read-only), data files are opened so that no other
+// program can write them while they are open (chkort-cli reparer).
+extern bool DataFilesGuarded;
 
 // Opens "<current directory>\<name>" for reading and writing, shared with
 // other processes, only if it exists. On failure shows "Erreur" captioned

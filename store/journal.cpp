@@ -145,6 +145,12 @@ void JournalCommandEnd() {
 
 const std::string& JournalPath() { return path; }
 
+bool JournalCreate() {
+    if (!JournalActive()) return false;
+    if (hJournal == 0 && !Create()) return false;
+    return journalEnd != 0 || WriteHeader();
+}
+
 bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8_t* before,
                   const std::uint8_t* after) {
     std::uint8_t number = 0;

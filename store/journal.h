@@ -45,6 +45,10 @@ void JournalCommand(const char* name);
 void JournalCommandEnd();
 // The run's journal file ("" before its first write).
 const std::string& JournalPath();
+// Creates the run's journal now rather than at its first write, for a
+// caller about to make many writes that must learn before the first one
+// whether they can be journaled; false, without a box, when it cannot.
+bool JournalCreate();
 
 // For the store, before the data write: records the change from `before` to
 // `after` of the record of `file` at `offset`. False (after its box) when the

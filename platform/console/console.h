@@ -53,6 +53,10 @@ enum : unsigned {
     // Control bytes pass as they are: for the program's own messages, whose
     // line ends are meant.
     TextKeepControls = 2,
+    // The marks of a walk's picture: 0x81 an arrow, 0x8F a cross. Both bytes
+    // are undefined in the code page, so only the program's own pictures
+    // hold them (console/walk_picture.h).
+    TextWalkMarks = 4,
 };
 std::string Cp1252ToUtf8(std::string_view bytes, unsigned flags = 0);
 

@@ -39,6 +39,8 @@ std::string Cp1252ToUtf8(std::string_view bytes, unsigned flags) {
         const auto b = static_cast<unsigned char>(ch);
         std::uint32_t c = b;
         if (b == 0xB3 && (flags & TextSeparatorAsBar)) c = 0x2502;
+        else if (b == 0x81 && (flags & TextWalkMarks)) c = 0x2192;
+        else if (b == 0x8F && (flags & TextWalkMarks)) c = 0x2717;
         else if (b < 0x20 && !(flags & TextKeepControls)) c = 0x2400 + b;
         else if (b == 0x7F && !(flags & TextKeepControls)) c = 0x2421;
         else if (b >= 0x80 && b < 0xA0) c = HighControls[b - 0x80] ? HighControls[b - 0x80] : 0xFFFD;

@@ -20,7 +20,9 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     if (path == nullptr) return 0;
     const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
     const DWORD access = kind == OpenSharedReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const DWORD share = shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE) : 0;
+    const DWORD share = shared                        ? (FILE_SHARE_READ | FILE_SHARE_WRITE)
+                        : kind == OpenGuardedExisting ? FILE_SHARE_READ
+                                                      : 0;
     const DWORD disposition = kind == CreateExclusive      ? CREATE_ALWAYS
                               : kind == CreateNewExclusive ? CREATE_NEW
                                                            : OPEN_EXISTING;

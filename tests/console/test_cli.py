@@ -3,6 +3,7 @@ mkpractice, whose data files have no write permission (which the read-write
 open refuses): each command must read them only, and leave every byte and
 modification time as it was."""
 
+import json
 import os
 import subprocess
 import tempfile
@@ -23,6 +24,11 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     # to 31; patient 3's own lines, 4 5 16 17 28, are left to nobody. Patient
     # 2's dental chart, entries 1 3 2 4 5 7, loops back to 1.
     "crossed": ["prev-high:clinique:2", "shared:clinique:3", "loop:Fschema:2"],
+    # Patient 3's pointers name patient 1's chain: the first crossing of a walk.
+    "crossed1": ["shared:clinique:3:1"],
+    # Patient 2's chart start beyond the file: its entries 1 3 2 4 5 7 are
+    # left to nobody.
+    "chart": ["start-high:Fschema:2"],
     "short": ["truncate:clinique:2"],
     "missing": ["missing:clinique"],
     "untried": ["missing:patient.tri"],
@@ -95,12 +101,15 @@ CASES = [
      "Croisement N° patient =        3 -->         2   (ligne 24 du fichier)\n", "constats dans le rapport"),
     (["test", "clinique", "damaged", "--json"], 1,
      ('{"code": "next-out-of-range", "severity": "error", "patient": 2, "record": 15, "link": 31,',
+      '{"code": "walks-differ", "severity": "error", "patient": 2, "record": null, "forward": 4, "backward": 7,',
       '{"code": "runaway-chain", "severity": "error", "patient": 3, "record": null, "visits": 5001,'), ""),
     (["test", "clinique", "crossed", "--json"], 1,
      ('{"code": "prev-out-of-range", "severity": "error", "patient": 2, "record": 18, "link": 31,',
       '{"code": "crossing", "severity": "error", "patient": 3, "record": 1, "other_patient": 2,',
       '{"code": "contested-line", "severity": "error", "patient": null, "record": 22, "patients": [2, 3],',
       '{"code": "unreachable-line", "severity": "warning", "patient": null, "record": 28,'), ""),
+    (["test", "clinique", "crossed1"], 1, "Croisement N° patient =        3 -->         1   (ligne 2 du fichier)\n"
+                                          "Croisement N° patient =        3 -->         1   (ligne 30 du fichier)\n", ""),
     (["test", "clinique", "short"], 1, "", "chkort-cli: Erreur : CLINIQUE\n"),
     (["test", "clinique", "counted", "--json"], 1, '{"code": "firstrec-ends-before", "severity": "error", "patient": 5,',
      "Erreur : FIRSTREC\nchkort-cli: Erreur : FIRSTREC\n"),
@@ -125,8 +134,19 @@ CASES = [
     (["show", "clinical", "1", "sound"], 0, "\n   1│       2│\u241b[2J", ""),  # a clear-screen made visible
     (["diagnose", "1", "sound"], 0, "Patient 1 — fiche clinique : rien à signaler", ""),
     (["diagnose", "all", "damaged"], 1, ("Patient 2 — fiche clinique : à réparer\n", "Patient 2 — devis : à réparer\n",
-                                         "Patient 3 — fiche clinique : à", "Patient 4 — firstrec illisible\n"),
+                                         "Patient 3 — fiche clinique : à", "Patient 4 — firstrec illisible\n",
+                                         # each walk drawn: the break marked, a long one elided
+                                         "\n    7 → 9 → 11 → 15 ✗ (suivant 31 hors du fichier)\n",
+                                         "\n    3 → 6 → 7 → … → 12 → 14 → 15 (fin)\n"),
      "chkort-cli: à réparer : patients 2 et 3 ; firstrec illisible : patient 4"),
+    (["reparer", "all", "damaged", "--essai"], 1,
+     ("Patient 2 — devis : à réparer\n", "Patient 4 : à examiner\n",
+      "Essai, rien n'a été écrit : 2 patients à réparer, à examiner : 1 (4).\n"), ""),
+    (["reparer", "all", "crossed1", "--essai"], 1, "si vous êtes sûr : des lignes sont aussi atteintes par le patient 1 ;",
+     ""),
+    (["reparer", "2", "chart", "--essai"], 1, "ce que la réparation laisse de côté : 1 à 7 (6 entrées).\n", ""),
+    (["reparer", "all", "damaged"], 2, "", "impossible d'ouvrir en écriture le fichier damaged/lastrec"),
+    (["reparer", "--essai"], 2, "", "reparer : numéro de patient attendu (ou all)"),
     (["diagnose", "2", "damaged", "--json"], 1,
      ('"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
       '"patient": 2, "ordinal": 7, "line": 7, "keeps": {"count": 7, "first": 7, "last": 29}}',
@@ -155,7 +175,7 @@ CASES = [
     (["annuler", "other.jnl", "sound", "--essai"], 2, "", "journal introuvable : other.jnl"),
     (["annuler", "sound/lastrec", "sound", "--essai"], 2, "", "sound/lastrec n'est pas un journal de chkort.exe"),
     (["annuler", "--essai"], 2, "", "annuler : quel journal ?"),
-    (["sizes", "sound", "--essai"], 2, "", "--essai ne s'applique qu'à annuler"),
+    (["sizes", "sound", "--essai"], 2, "", "--essai ne s'applique qu'à annuler et reparer"),
     (["diagnose", "3", "crossed", "--json"], 1, '"menu": "Correction du Firstrec pour clinique", "patient": 3, '
      '"start": 4, "end": 28}, "also_claimed_by": [], "orphans": [{"start": 4, "end": 28, "count": 5}]', ""),
 ]
@@ -195,6 +215,103 @@ class Invocations(unittest.TestCase):
                          files)
         self.assertEqual(len(list(root.glob("chkort-cli*"))), 1)  # the tests' temporary files, in one directory
         self.assertEqual([(p.read_bytes(), p.stat().st_mtime_ns) for p in files], before)
+
+
+# reparer on practices of 6 patients (60 clinical lines, 30 quote lines, 30
+# chart entries) damaged by mkpractice, or with the clinical counter of
+# lastrec lowered to 55: exit status, the patients repaired, the patients
+# left to a person.
+REPAIRS = [
+    (["start-negative:clinique:1", "end-high:clinique:2", "first-prev:clinique:3", "last-next:clinique:4",
+      "uneven:clinique:5", "prev-high:clinique:6"], 0, [1, 2, 3, 4, 5, 6], []),
+    (["start-high:estime:1", "end-negative:estime:2", "next-high:estime:3", "loop:estime:4", "last-next:estime:5"],
+     0, [1, 2, 3, 4, 5], []),
+    (["loop:clinique:2", "loop:estime:2", "loop:Fschema:2", "next-high:clinique:5"], 0, [2, 5], []),
+    # Two patients on one chain, the loop beside it mended all the same.
+    (["shared:clinique:3:1", "loop:clinique:2"], 1, [2], [3]),
+    (["shared:Fschema:3", "start-high:Fschema:5"], 1, [], [3, 5]),
+    # Both walks broken: lines either way would be left out.
+    (["next-high:clinique:2", "prev-high:clinique:2"], 1, [], [2]),
+    # The patient's own lines are a chain nobody reaches: a guess.
+    (["start-high:clinique:2", "end-high:clinique:2"], 1, [], [2]),
+    (["truncate:clinique:4", "next-high:estime:4"], 1, [4], [4]),
+    (["counter"], 1, [], [1, 3, 5]),
+]
+SIZES = {"clinique": 224, "estime": 86, "Fschema": 64, "firstrec": 32}
+
+
+class Repairs(unittest.TestCase):
+
+    def cli(self, *args):
+        return subprocess.run([CLI, *map(str, args)], capture_output=True, stdin=subprocess.DEVNULL, timeout=60)
+
+    def chain_records(self, chain, patient, d):
+        """The records of a patient's chain as its view walks it."""
+        view = {"clinique": "clinical", "devis": "quotes", "schema": "chart"}[chain]
+        lines = self.cli("show", view, patient, d).stdout.decode().splitlines()[1:]
+        return [int(line.split("│")[0 if chain == "schema" else 1]) for line in lines]
+
+    def test_sure_repairs_mend_and_are_undone(self):
+        temporary = tempfile.TemporaryDirectory(prefix="chkort-cli-reparer-")
+        self.addCleanup(temporary.cleanup)
+        for row, (damages, status, repaired, left) in enumerate(REPAIRS):
+            with self.subTest(damages=damages):
+                d = Path(temporary.name) / str(row)
+                subprocess.run([MKPRACTICE, d, "--patients", "6", "--lines", "60", "--quotes", "30", "--chart", "30",
+                                *[a for x in damages if x != "counter" for a in ("--damage", x)]],
+                               check=True, stdout=subprocess.DEVNULL)
+                if damages == ["counter"]:
+                    lastrec = bytearray((d / "lastrec").read_bytes())
+                    lastrec[3 * 16 + 12:3 * 16 + 16] = (55).to_bytes(4, "little")
+                    (d / "lastrec").write_bytes(lastrec)
+                before = {p.name: p.read_bytes() for p in d.iterdir()}
+                plan = json.loads(self.cli("reparer", "all", d, "--essai", "--json").stdout)
+                self.assertEqual({p.name: p.read_bytes() for p in d.iterdir()}, before)  # --essai writes nothing
+                r = self.cli("reparer", "all", d, "--json")
+                self.assertEqual(r.returncode, status, r.stderr.decode())
+                done = json.loads(r.stdout)
+                chains = [(p["patient"], c) for p in done["patients"] for c in p["chains"] if c["action"] == "repaired"]
+                self.assertEqual((sorted({p for p, _ in chains}), done["to_examine"]), (repaired, left))
+                self.assertEqual([(p, c["chain"]) for p, c in chains],
+                                 [(p["patient"], c["chain"]) for p in plan["patients"] for c in p["chains"]
+                                  if c["action"] == "to-repair"])
+                # Each chain repaired is sound and keeps what the diagnosis announced.
+                allowed = {("firstrec", p) for p in repaired}
+                for p, c in chains:
+                    repair = c["diagnosis"]["repair"]
+                    after = [x for x in json.loads(self.cli("diagnose", p, d, "--json").stdout)["patients"][0]["chains"]
+                             if x["chain"] == c["chain"]][0]
+                    records = self.chain_records(c["chain"], p, d)
+                    # A cut of clinique or estime says its lines, the chart's how many.
+                    keeps = repair.get("keeps") or {"count": repair["ordinal"], "first": records[0],
+                                                    "last": records[-1]}
+                    self.assertEqual((c["mended"], after["sound"], len(records), records[0], records[-1]),
+                                     (True, True, keeps["count"], keeps["first"], keeps["last"]))
+                    name = {"clinique": "clinique", "devis": "estime", "schema": "Fschema"}[c["chain"]]
+                    allowed |= {(name, n) for n in records}
+                for name in ("clinique", "devis"):
+                    report = json.loads(self.cli("test", name, d, "--json").stdout)["findings"]
+                    self.assertFalse([f for f in report if f["patient"] in repaired and f["patient"] not in left])
+                # No byte changed outside the records repaired.
+                changed = {(name, at // size + 1) for name, size in SIZES.items()
+                           for at, (a, b) in enumerate(zip(before[name], (d / name).read_bytes())) if a != b}
+                self.assertLessEqual(changed, allowed)
+                self.assertEqual({n: (d / n).read_bytes() for n in before if n not in SIZES},
+                                 {n: b for n, b in before.items() if n not in SIZES})
+                if done["journal"]:
+                    undo = self.cli("annuler", done["journal"], d)
+                    self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
+                self.assertEqual({p.name: p.read_bytes() for p in d.iterdir() if p.is_file()}, before)
+        # A journal that cannot be made: nothing is written.
+        d = Path(temporary.name) / "no-journal"
+        subprocess.run([MKPRACTICE, d, "--patients", "3", "--damage", "loop:clinique:2"], check=True,
+                       stdout=subprocess.DEVNULL)
+        (d / "chkort-journal").write_bytes(b"")
+        before = {p.name: p.read_bytes() for p in d.iterdir()}
+        r = self.cli("reparer", "all", d)
+        self.assertEqual((r.returncode, r.stdout), (2, b""))
+        self.assertIn("le journal d'annulation ne peut pas être créé", r.stderr.decode())
+        self.assertEqual({p.name: p.read_bytes() for p in d.iterdir()}, before)
 
 
 if __name__ == "__main__":

@@ -148,6 +148,32 @@ class Window(WineTest):
         self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
         self.assertEqual({f: (self.data / f).read_bytes() for f in DATA_FILES}, before)
 
+    def test_reparer_mends_what_the_window_then_shows(self):
+        # A practice another program holds open for writing is refused whole.
+        damages = ["--patients", "3", "--damage", "loop:clinique:2"]
+        self.fresh("reparer-held")
+        self.mkpractice(*damages)
+        before = {f: (self.data / f).read_bytes() for f in DATA_FILES}
+        self.hold("shared", "clinique")
+        held = self.wine(CLI_EXE, "reparer", "all", "c:\\ortavo\\data")
+        self.assertEqual((held.returncode, held.stdout), (2, b""))
+        self.assertIn("c:\\ortavo\\data\\clinique est ouvert en écriture par un autre programme", held.stderr.decode())
+        self.assertEqual(({f: (self.data / f).read_bytes() for f in DATA_FILES}, (self.data / "chkort-journal").exists()),
+                         (before, False))
+        # Alone, it cuts the loop; the window's view of the patient then draws
+        # the chain as the native console shows it, ending normally.
+        self.fresh("reparer")
+        self.host("14.0")
+        self.mkpractice(*damages)
+        self.assertEqual(self.cli("show", "clinical", 2, self.data).returncode, 1)  # the loop
+        mended = self.wine(CLI_EXE, "reparer", "all", "c:\\ortavo\\data")
+        self.assertEqual(mended.returncode, 0, mended.stdout + mended.stderr)
+        shown = self.cli("show", "clinical", 2, "--raw", self.data)
+        self.assertEqual(shown.returncode, 0, shown.stderr)
+        r = self.run_program([("window",)] + view(102, 2, "view") + [("idle",), ("close",), ("exit",)])
+        self.assertEqual((r.boxes, r.exits), ([], [0]))
+        self.assertIn(shown.stdout.splitlines(), [[text for _, text in paint] for paint in r.paints["view"]])
+
     def test_a_data_file_locked_by_another_program(self):
         self.fresh("locked")
         self.host("14.0")

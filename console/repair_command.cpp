@@ -1,0 +1,443 @@
+// reparer: every repair of the diagnosis that is sure (checks/repair_plan.h),
+// made through the window's own commands and dialogs and journaled as the
+// window journals them; the rest is left to a person, with what to do in
+// the window. Then the test of each chain file written runs again.
+#include "checks/repair_plan.h"
+#include "console/cli.h"
+#include "console/explain.h"
+#include "console/shell_stubs.h"
+#include "console/system.h"
+#include "resources/resource.h"
+#include "resources/version.h"
+#include "shell/app.h"
+#include "store/datafiles.h"
+#include "store/journal.h"
+#include "store/state.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+namespace {
+
+// How the window repairs each chain.
+struct ChainCommands {
+    const char* key;   // JSON
+    const char* title; // as diagnose titles it
+    const char* unit;  // what the chain links, plural
+    unsigned viewFromStart, viewFromEnd, firstrec;
+    // For the journal's commands.
+    const char* viewName, *viewFromEndName, *firstrecName;
+};
+const ChainCommands Commands[PlanChainCount] = {
+    {"clinique", "fiche clinique", "lignes", CMD_CLINICAL_FROM_START, CMD_CLINICAL_FROM_END, CMD_FIRSTREC_CLINICAL,
+     "fiche clinique à partir du début", "fiche clinique à partir de la fin", "Correction du Firstrec pour clinique"},
+    {"devis", "devis", "lignes", CMD_QUOTES_FROM_START, CMD_QUOTES_FROM_END, CMD_FIRSTREC_QUOTES,
+     "devis à partir du début", "devis à partir de la fin", "Correction du Firstrec pour devis"},
+    {"schema", "schéma dentaire", "entrées", CMD_DENTAL_CHART, CMD_DENTAL_CHART, CMD_FIRSTREC_CHART,
+     "schéma dentaire", "schéma dentaire", "Correction du Firstrec pour schéma dentaire"},
+};
+
+// Why a chain is left to a person, in the console's words.
+struct ReasonWords {
+    LeftReason reason;
+    const char* key;
+    const char* text; // %s: the unit ("lignes", "entrées"); null: the diagnosis' words say it
+};
+const ReasonWords Reasons[] = {
+    {LeftUnreadableEnds, "unreadable-firstrec",
+     "l'enregistrement firstrec du patient ne peut pas être lu : le fichier firstrec est trop court (voir "
+     "chkort-cli sizes)"},
+    {LeftDropsLines, "drops-lines", "la réparation laisserait hors de la chaîne des %s que ses liens confirment"},
+    {LeftSharedLines, "shared-lines", "des %s sont aussi atteintes par un autre patient"},
+    {LeftGivesOrphan, "gives-orphan",
+     "la réparation lui donnerait une chaîne qu'aucun patient n'atteint : vérifiez d'abord qu'elle est la sienne"},
+    {LeftCandidates, "candidates",
+     "des chaînes qu'aucun patient n'atteint pourraient être ce que la réparation laisse de côté"},
+    {LeftOpenEnd, "open-end",
+     "la chaîne gardée s'interrompt là où l'autre pointeur ne la finit pas : on ne sait pas où elle continue"},
+    {LeftShortFile, "short-file",
+     "le fichier est plus court que son compteur : restaurez-le plutôt que de couper la chaîne (voir chkort-cli "
+     "sizes)"},
+    {LeftCounter, "counter",
+     "un pointeur ou un lien dépasse le compteur de lastrec mais désigne un enregistrement du fichier : le "
+     "compteur est peut-être faux"},
+    {LeftNoRepair, "no-repair", nullptr},
+};
+
+std::string Format(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+std::string ListOf(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (std::size_t i = 0; i < values.size() && i < 12; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
+    if (values.size() > 12) s += Format(" et %zu autres", values.size() - 12);
+    return s;
+}
+
+const char* S(std::size_t n) { return n > 1 ? "s" : ""; }
+
+// What became of a chain.
+enum Outcome {
+    OutcomeNone,     // nothing to say
+    OutcomeToRepair, // --essai: sure, to be made
+    OutcomeRepaired,
+    OutcomeLeft,     // not sure: for a person
+    OutcomeReported, // the test reports it, no repair of its own mends it
+};
+
+struct ChainRun {
+    Outcome outcome = OutcomeNone;
+    ChainExplanation words;
+    std::vector<Finding> after; // the test's findings about it after the repairs
+    bool retested = false;
+    bool mended = true;         // nothing of it is left after the repairs
+};
+
+// The diagnosis' repair of one chain, as a technician makes it in the window:
+// the patient's view, then Options > Corriger with the line to type; or the
+// firstrec correction and its dialog. Each is a command of its own in the
+// journal. False when a transfer failed (after its box).
+bool MakeRepair(const RepairPlan& plan, int chain, std::int32_t p) {
+    RepairKind kind;
+    std::int32_t ordinal = 0, start = 0, end = 0;
+    if (chain == PlanSchema) {
+        const ChartDiagnosis& d = plan.chart.diagnoses.at(p);
+        kind = d.repair, ordinal = d.ordinal;
+    } else {
+        const ChainDiagnosis& d = plan.lines[chain].diagnoses.at(p);
+        kind = d.repair, ordinal = d.ordinal, start = d.newStart, end = d.newEnd;
+    }
+    const ChainCommands& c = Commands[chain];
+    const std::string patient = std::to_string(p);
+    ConsoleForget();
+    if (kind == RepairFirstrec) {
+        const std::string name = chain == PlanSchema
+                                     ? Format("reparer, patient %ld : %s, %ld", static_cast<long>(p), c.firstrecName,
+                                              static_cast<long>(start))
+                                     : Format("reparer, patient %ld : %s, %ld et %ld", static_cast<long>(p),
+                                              c.firstrecName, static_cast<long>(start), static_cast<long>(end));
+        JournalCommand(name.c_str());
+        TypeIntoNextDialog({patient, std::to_string(start), std::to_string(end)});
+        DispatchCommand(MainWindow, c.firstrec);
+    } else {
+        const bool fromEnd = kind == RepairCutFromEnd;
+        JournalCommand(Format("reparer, patient %ld : Corriger, %s, ligne %ld", static_cast<long>(p),
+                              fromEnd ? c.viewFromEndName : c.viewName, static_cast<long>(ordinal))
+                           .c_str());
+        TypeIntoNextDialog({patient});
+        DispatchCommand(MainWindow, fromEnd ? c.viewFromEnd : c.viewFromStart);
+        TypeIntoNextDialog({std::to_string(ordinal)});
+        CorrectCurrentView(MainWindow);
+    }
+    return ConsoleBoxes().empty();
+}
+
+std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32_t p) {
+    std::vector<Finding> mine;
+    for (const Finding& f : findings)
+        if (f.patient == p) mine.push_back(f);
+    return mine;
+}
+
+// `orphans`: the chains nobody reaches, when the diagnosis' words do not
+// list them already.
+std::string ReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans = nullptr) {
+    std::string s;
+    for (const ReasonWords& r : Reasons) {
+        if (!(c.left & r.reason) || !r.text) continue;
+        std::string one = Format(r.text, unit);
+        if (r.reason == LeftSharedLines && !c.others.empty())
+            one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
+                         S(c.others.size()), ListOf(c.others).c_str());
+        if (r.reason == LeftDropsLines) one += " (" + ListOf(c.dropped) + ")";
+        if (r.reason == LeftCandidates && orphans) {
+            std::string list;
+            for (std::size_t i = 0, shown = 0; i < orphans->size() && shown < 5; ++i) {
+                const OrphanChain& o = (*orphans)[i];
+                if (o.count < 2) continue;
+                list += Format("%s%ld à %ld (%ld %s)", shown++ ? ", " : "", static_cast<long>(o.start),
+                               static_cast<long>(o.end), static_cast<long>(o.count), unit);
+            }
+            one += " : " + list;
+        }
+        s += (s.empty() ? "" : " ; ") + one;
+    }
+    return s;
+}
+
+std::string ReasonsJson(const ChainPlan& c) {
+    std::string s;
+    for (const ReasonWords& r : Reasons)
+        if (c.left & r.reason) s += (s.empty() ? "\"" : ", \"") + std::string(r.key) + "\"";
+    return "[" + s + "]";
+}
+
+std::string NumbersJson(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
+    return "[" + s + "]";
+}
+
+// The journal's file name, without its folder.
+std::string JournalName() {
+    const std::string& path = JournalPath();
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// On Windows a data file held open for writing by another program (the host,
+// chkort.exe) cannot be opened without write sharing; say which, and that the
+// program must be closed. Elsewhere an advisory lock keeps out another
+// reparer only.
+bool HeldElsewhere(const CliOptions& o, std::initializer_list<const char*> files) {
+    if (!IsDirectory(o.directory)) return false; // OpenPractice says why
+    for (const char* name : files) {
+        const std::string path = JoinPath(o.directory, name);
+        const FileHandle guarded = FileOpen(path.c_str(), OpenGuardedExisting);
+        if (guarded != 0) {
+            FileClose(guarded);
+            continue;
+        }
+        const FileHandle shared = FileOpen(path.c_str(), OpenSharedExisting);
+        if (shared == 0) continue; // missing or not writable: OpenPractice says which
+        FileClose(shared);
+        Refuse("%s est ouvert en écriture par un autre programme (ORTAVO, chkort.exe ou une autre réparation) : "
+               "fermez ce programme, puis relancez chkort-cli reparer ; rien n'a été écrit\n",
+               NativeToUtf8(path).c_str());
+        return true;
+    }
+    return false;
+}
+
+// What a run did, chain by chain (runs[patient index][chain]).
+struct RepairRun {
+    std::vector<std::vector<ChainRun>> runs;
+    bool touched[PlanChainCount] = {};
+    bool stopped = false; // a transfer failed
+    std::string journal;  // its name, once made
+    Recheck recheck;
+    std::size_t repaired = 0, toRepair = 0;
+    std::vector<std::int32_t> toExamine;
+    bool remains = false;
+};
+
+// Every sure repair, patient by patient. The journal is made before the
+// first data write: false, with nothing written, when it cannot be.
+bool MakeSureRepairs(const RepairPlan& plan, RepairRun& run) {
+    std::size_t toMake = 0, made = 0;
+    for (const PatientPlan& pp : plan.patients)
+        for (const ChainPlan& c : pp.chains) toMake += c.sure;
+    if (toMake == 0) return true;
+    char directory[256];
+    WorkingDirectory(directory, sizeof directory);
+    JournalStart(directory);
+    if (!JournalCreate()) {
+        JournalStop();
+        return false;
+    }
+    run.journal = JournalName();
+    for (std::size_t i = 0; i < plan.patients.size() && !run.stopped; ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        for (int c = 0; c < PlanChainCount && !run.stopped; ++c) {
+            if (!pp.chains[c].sure) continue;
+            ConsoleProgress("réparations", static_cast<long long>(made++), static_cast<long long>(toMake));
+            run.touched[c] = true;
+            run.stopped = !MakeRepair(plan, c, pp.patient);
+            if (!run.stopped) run.runs[i][static_cast<std::size_t>(c)].outcome = OutcomeRepaired;
+        }
+        // The patient's journal records reach the disk before the next
+        // patient's first write.
+        JournalCommandEnd();
+    }
+    ConsoleProgressEnd();
+    JournalStop();
+    if (run.stopped)
+        ConsoleSay(stderr, "chkort-cli: reparer s'est arrêté sur cette erreur ; ce qui a été écrit jusque-là est dans "
+                           "le journal %s\n",
+                   run.journal.c_str());
+    return true;
+}
+
+// Each chain's outcome, with the diagnosis' words as they were before, and
+// whether anything of it is left after the test ran again.
+void JudgeOutcomes(const CliOptions& o, const RepairPlan& plan, RepairRun& run) {
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const std::int32_t p = pp.patient;
+        bool anyRepaired = false, anySure = false, examine = false;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (pp.endsReadable) {
+                const LineChainState* lines = c == PlanSchema ? nullptr : &plan.lines[c];
+                r.words = lines ? ExplainLineChain(*lines->chain, p, lines->diagnoses.at(p),
+                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans)
+                                : ExplainChartChain(p, plan.chart.diagnoses.at(p));
+            }
+            if (r.outcome != OutcomeRepaired) {
+                r.outcome = !cp.damaged               ? OutcomeNone
+                            : cp.sure && o.dryRun     ? OutcomeToRepair
+                            : cp.sure                 ? OutcomeLeft // the run stopped before it
+                            : cp.left == LeftNoRepair ? OutcomeReported
+                                                      : OutcomeLeft;
+            }
+            if (c != PlanSchema && run.recheck.tested[c]) {
+                r.retested = true;
+                r.after = FindingsOf(run.recheck.findings[c], p);
+            }
+            switch (r.outcome) {
+            case OutcomeNone: break;
+            case OutcomeToRepair: anySure = true; break;
+            case OutcomeRepaired:
+                anyRepaired = true;
+                r.mended = c == PlanSchema ? run.recheck.chartSound.at(p) : r.after.empty();
+                break;
+            case OutcomeLeft: r.mended = false; break;
+            case OutcomeReported: r.mended = r.retested && r.after.empty(); break;
+            }
+            examine = examine || !r.mended;
+        }
+        run.repaired += anyRepaired;
+        run.toRepair += anySure;
+        if (examine) run.toExamine.push_back(p);
+    }
+    run.remains = run.stopped || !run.toExamine.empty() || plan.endedAt != 0;
+}
+
+void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
+    const char* const actions[] = {"none", "to-repair", "repaired", "left", "reported"};
+    std::string patients;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        std::string chains;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            std::string after;
+            for (const Finding& f : r.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
+            chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
+                             c ? ",\n" : "", Commands[c].key, actions[r.outcome], cp.sure ? "true" : "false",
+                             o.dryRun ? "null" : r.mended ? "true" : "false") +
+                      "\"left_because\": " + ReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
+                      ", \"dropped\": " + NumbersJson(cp.dropped) +
+                      ", \"findings_after\": " + (r.retested ? "[" + after + "]" : "null") +
+                      ", \"diagnosis\": " + (r.words.json.empty() ? "null" : r.words.json) + "}";
+        }
+        patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
+                    chains + "\n    ]}";
+    }
+    char directory[1024];
+    WorkingDirectory(directory, sizeof directory);
+    std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
+                "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
+                "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
+                "  \"patients\": [%s%s%s]\n}\n",
+                CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
+                run.remains ? "damaged" : "ok", run.journal.empty() ? "null" : JsonQuote(run.journal).c_str(),
+                run.repaired, run.toRepair, NumbersJson(run.toExamine).c_str(),
+                plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
+                patients.c_str(), patients.empty() ? "" : "\n  ");
+}
+
+// What became of one chain, under the diagnosis' words.
+std::string ChainText(const CliOptions& o, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& cp,
+                      const ChainRun& r) {
+    const char* const verdicts[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
+    std::string s = Format("Patient %ld — %s : %s\n", static_cast<long>(p), Commands[c].title, verdicts[r.outcome]);
+    for (const std::string& line : r.words.text) s += "  " + line + "\n";
+    if (r.outcome == OutcomeLeft) {
+        if (cp.sure) return s + "  Non réparée : reparer s'est arrêté avant elle.\n";
+        return s + "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
+               ReasonsText(cp, Commands[c].unit, c == PlanSchema ? &plan.chart.orphans : nullptr) + ".\n";
+    }
+    if (o.dryRun || (!r.retested && c != PlanSchema)) return s;
+    if (c == PlanSchema)
+        return s + (r.mended ? "  Après la réparation, la chaîne est saine.\n"
+                             : "  Après la réparation, la chaîne n'est toujours pas saine.\n");
+    if (r.mended) return s + "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
+    s += "  Après les réparations, le test signale encore :\n";
+    for (const Finding& f : r.after)
+        s += "    " +
+             (f.fromReport ? f.text
+                           : Format("(console) %s, enregistrement %ld", f.code.c_str(), static_cast<long>(f.record))) +
+             "\n";
+    return s;
+}
+
+void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
+    std::string text;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const long p = pp.patient;
+        std::string block;
+        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + ReasonsText(pp.chains[0], "") + ".\n";
+        for (int c = 0; c < PlanChainCount && pp.endsReadable; ++c) {
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (r.outcome != OutcomeNone) block += ChainText(o, plan, pp.patient, c, pp.chains[c], r);
+        }
+        text += (block.empty() ? Format("Patient %ld : rien à réparer\n", p) : block) + "\n";
+    }
+    if (plan.endedAt)
+        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
+                       "chkort-cli sizes).\n",
+                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
+                       static_cast<long>(LastPatient));
+    for (int c = 0; c < 2; ++c) {
+        if (!run.recheck.tested[c]) continue;
+        std::size_t lines = 0;
+        for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
+        text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
+                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
+    }
+    const std::string examine = run.toExamine.empty()
+                                    ? "aucun"
+                                    : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
+    if (o.dryRun)
+        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
+                       S(run.toRepair), examine.c_str());
+    else
+        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
+                       run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());
+    std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
+}
+
+} // namespace
+
+int RunRepair(const CliOptions& o) {
+    const std::initializer_list<const char*> files = {"lastrec", "firstrec", "clinique", "estime", "Fschema"};
+    if (!o.dryRun && HeldElsewhere(o, files)) return ExitCannotRun;
+    DataFilesGuarded = !o.dryRun;
+    const bool opened = OpenPractice(o, files, !o.dryRun);
+    DataFilesGuarded = false;
+    if (!opened) return ExitCannotRun;
+    for (const std::int32_t p : o.patients) {
+        CliOptions one = o;
+        one.patient = p;
+        if (!KnownPatient(one)) return ExitCannotRun;
+    }
+    void (*const progress)(std::int32_t) = ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr;
+
+    RepairPlan plan;
+    PlanRepairs(o.patients, o.allPatients, progress, plan);
+    ConsoleProgressEnd();
+    RepairRun run;
+    run.runs.assign(plan.patients.size(), std::vector<ChainRun>(PlanChainCount));
+    if (!o.dryRun) {
+        if (!MakeSureRepairs(plan, run))
+            return Refuse("le journal d'annulation ne peut pas être créé dans %s (disque plein, accès refusé, ou un "
+                          "fichier de ce nom) : rien n'a été écrit\n",
+                          JoinPath(ShownDirectory(o), JournalFolder).c_str());
+        RecheckPlan(plan, run.touched, progress, run.recheck);
+        ConsoleProgressEnd();
+    }
+    JudgeOutcomes(o, plan, run);
+    if (o.json) PrintJson(o, plan, run);
+    else PrintText(o, plan, run);
+    return run.remains || (o.dryRun && run.toRepair) ? ExitFindings : ExitClean;
+}
