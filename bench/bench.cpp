@@ -304,7 +304,7 @@ bool TimeEdit(const std::string& dir, bool journaled, double& seconds, long& rec
     const double t0 = Now();
     if (journaled) {
         JournalStart(here);
-        JournalCommand("Changer la couleur de la ligne en clinique");
+        JournalCommand("Changer la couleur de la ligne en clinique", JournalInGroups);
     }
     OldColour = 48;
     NewColour = 147;
