@@ -28,6 +28,7 @@ std::string directory; // of the data files; "" while not journaling
 std::string path;      // of the run's journal, once created
 FileHandle hJournal = 0;
 std::uint32_t journalEnd = 0; // after the last record handed to the system
+std::string runStamp;         // the time of the run's first record: its name, its header
 Cause cause = NoCause;
 
 // The command in progress.
@@ -144,7 +145,7 @@ bool Create() {
         cause = file != 0 ? FileInTheWay : FolderDenied;
         return false;
     }
-    const std::string stamp = Digits(LocalTimeNow());
+    const std::string stamp = runStamp = Digits(LocalTimeNow());
     for (int n = 1; n < 100 && hJournal == 0; ++n) {
         char name[40];
         if (n == 1) std::snprintf(name, sizeof name, "\\%.8s-%.6s.jnl", stamp.c_str(), stamp.c_str() + 8);
@@ -162,9 +163,8 @@ bool Create() {
 }
 
 void AppendHeader(std::vector<std::uint8_t>& out) {
-    const std::string stamp = Digits(LocalTimeNow());
     out.insert(out.end(), MagicJ2, MagicJ2 + 8);
-    out.insert(out.end(), stamp.begin(), stamp.end());
+    out.insert(out.end(), runStamp.begin(), runStamp.end());
     out.push_back('\r');
     out.push_back('\n');
 }

@@ -83,10 +83,10 @@ bool JournalActive();
 // first record is written, and reach the disk as `durability` says.
 void JournalCommand(const char* name, JournalDurability durability = JournalEachWrite,
                     JournalSubject (*subject)() = nullptr);
-// At commit: puts the records of the writes held so far on the disk (one
-// flush), then makes those writes. False after a box when the journal could
-// not take them (nothing is written) or a data write came up short (the
-// writes after it are not made). True when nothing was held.
+// Puts the command's records so far on the disk (one flush), then, at
+// commit, makes the writes held. False after a box when the journal could
+// not take them (no held write is made) or a data write came up short (the
+// writes after it are not made). True when there was nothing to do.
 bool JournalCommit();
 // The command ends: its last records and its 'E' go to the disk.
 void JournalCommandEnd();
