@@ -7,29 +7,32 @@
 #include "store/journal.h"
 #include "window/state.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <set>
 
 namespace {
 
-// The data files a journal names, in the technician's words. Text in
-// Windows-1252, as every literal.
+// The data files a journal names, in the technician's words (Windows-1252,
+// as every literal): a record is "ligne 33 du devis", "pointeurs firstrec
+// du patient 4".
 struct Named {
     const RecordFile* file;
-    const char* name;   // in the data directory
-    const char* record; // "ligne", or the record of a patient
-    const char* of;     // "de la fiche clinique"
-    bool feminine, plural;
+    const char* name;      // in the data directory
+    const char* one;       // before a record's number
+    const char* many;      // before several
+    const char* of;        // after the numbers: the file; "" for a patient's
+    bool feminine, plural; // of `one`
 };
 const Named NamedFiles[] = {
-    {&CliniqueFile, "clinique", "ligne", "de la fiche clinique", true, false},
-    {&EstimeFile, "estime", "ligne", "du devis", true, false},
-    {&FschemaFile, "Fschema", "entrée", "du schéma dentaire", true, false},
-    {&FirstrecFile, "firstrec", "pointeurs firstrec", "du patient", false, true},
-    {&IdentiteFile, "identite", "fiche d'identité", "du patient", true, false},
+    {&CliniqueFile, "clinique", "ligne", "lignes", " de la fiche clinique", true, false},
+    {&EstimeFile, "estime", "ligne", "lignes", " du devis", true, false},
+    {&FschemaFile, "Fschema", "entrée", "entrées", " du schéma dentaire", true, false},
+    {&FirstrecFile, "firstrec", "pointeurs firstrec du patient", "pointeurs firstrec des patients", "", false, true},
+    {&IdentiteFile, "identite", "fiche d'identité du patient", "fiches d'identité des patients", "", true, false},
 };
-const Named Unknown{nullptr, "?", "enregistrement", "d'un fichier inconnu", false, false};
+const Named Unknown{nullptr, "?", "enregistrement", "enregistrements", " d'un fichier inconnu", false, false};
 
 const Named& NamedOf(const RecordFile* file) {
     for (const Named& n : NamedFiles)
@@ -43,25 +46,19 @@ std::uint32_t RecordNumber(const RecordFile* file, std::uint32_t offset) {
 
 std::string Number(unsigned long n) { return std::to_string(n); }
 
-// "ligne 33 du devis", "pointeurs firstrec du patient 4".
 std::string RecordWords(const RecordFile* file, std::uint32_t offset) {
     const Named& n = NamedOf(file);
-    const std::string number = Number(RecordNumber(file, offset));
-    if (n.file == &FirstrecFile || n.file == &IdentiteFile) return std::string(n.record) + " " + n.of + " " + number;
-    return std::string(n.record) + " " + number + " " + n.of;
+    return std::string(n.one).append(" ").append(Number(RecordNumber(file, offset))).append(n.of);
 }
 
-// "lignes 10 à 4105 de la fiche clinique", "pointeurs firstrec des patients
-// 2 à 5", the last clamped to the file's `records` when known.
+// "lignes 10 à 4105 de la fiche clinique", the last clamped to the file's
+// `records` when known.
 std::string RangeWords(const RecordFile* file, std::uint32_t first, std::uint32_t end, std::uint32_t records) {
     const Named& n = NamedOf(file);
     std::uint32_t from = RecordNumber(file, first), to = file ? end / file->recordSize : 0;
     if (records > 0 && to > records) to = records;
     if (to <= from) return RecordWords(file, first);
-    const std::string span = Number(from) + " à " + Number(to);
-    if (n.file == &FirstrecFile) return "pointeurs firstrec des patients " + span;
-    if (n.file == &IdentiteFile) return "fiches d'identité des patients " + span;
-    return std::string(n.record) + "s " + span + " " + n.of;
+    return std::string(n.many).append(" ").append(Number(from)).append(" à ").append(Number(to)).append(n.of);
 }
 
 // "AAAAMMJJHHMMSS" as "JJ/MM/AAAA HH:MM:SS".
@@ -87,23 +84,30 @@ std::string SubjectWords(const Journal& j, const JournalCommandRecord& c) {
     case ModeFirstrecChart: view = "schéma dentaire"; break;
     }
     if (s.patient > 0) return "patient " + Number(static_cast<unsigned long>(s.patient)) + (view ? std::string(", ") + view : "");
-    // The lines of each file, first to last.
-    std::map<const RecordFile*, std::pair<std::uint32_t, std::uint32_t>> spans;
-    for (std::size_t i = c.head + 1; i < c.end; ++i) {
-        const JournalEntry& e = j.entries[i];
-        if (e.kind != 'W') continue;
-        auto [at, fresh] = spans.try_emplace(e.file, e.offset, e.offset);
-        if (!fresh) {
-            at->second.first = std::min(at->second.first, e.offset);
-            at->second.second = std::max(at->second.second, e.offset);
-        }
-    }
+    // The records of each file.
+    std::map<const RecordFile*, std::vector<std::uint32_t>> changed;
+    for (std::size_t i = c.head + 1; i < c.end; ++i)
+        if (j.entries[i].kind == 'W') changed[j.entries[i].file].push_back(RecordNumber(j.entries[i].file, j.entries[i].offset));
     std::string words;
     for (const Named& n : NamedFiles) {
-        const auto span = spans.find(n.file);
-        if (span == spans.end()) continue;
+        auto found = changed.find(n.file);
+        if (found == changed.end()) continue;
+        std::vector<std::uint32_t>& r = found->second;
+        std::sort(r.begin(), r.end());
+        r.erase(std::unique(r.begin(), r.end()), r.end());
         if (!words.empty()) words += ", ";
-        words += RangeWords(n.file, span->second.first, span->second.second + n.file->recordSize, 0);
+        if (r.back() - r.front() + 1 == r.size()) {
+            words += RangeWords(n.file, (r.front() - 1) * n.file->recordSize, r.back() * n.file->recordSize, 0);
+            continue;
+        }
+        // "lignes 1, 6 et 11 de la fiche clinique", or "entre les lignes 1 et 12 ..."
+        const bool few = r.size() <= 4;
+        words += std::string(few ? "" : "entre les ") + n.many + " ";
+        for (std::size_t k = 0; k < r.size(); ++k) {
+            if (!few && k > 0 && k + 1 < r.size()) continue;
+            words += (k == 0 ? "" : k + 1 == r.size() ? " et " : ", ") + Number(r[k]);
+        }
+        words += n.of;
     }
     return words;
 }
@@ -192,7 +196,7 @@ void AdviseAfterKept(const Tally& t, const std::string& shownDirectory) {
                         : " enregistrement conservé : l'annulation n'est que partielle. ORTAVO (ou un autre "
                           "programme) l'a modifié depuis la réparation, et annuler ne remplace pas ce travail."));
     std::string patients;
-    for (std::int32_t p : t.patients) patients += (patients.empty() ? "" : ",") + Number(static_cast<unsigned long>(p));
+    for (std::int32_t p : t.patients) patients.append(patients.empty() ? "" : ",").append(Number(static_cast<unsigned long>(p)));
     if (!patients.empty())
         ConsoleSay(stdout, "À faire : chkort-cli diagnose %s %s dit si les chaînes de %s sont saines, et sinon quelle "
                            "réparation faire dans chkort.exe.\n",
