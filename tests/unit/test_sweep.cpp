@@ -5,9 +5,11 @@
 // - short transfers: the transfer coming up short, or the flush failing:
 //   one "Erreur" box naming the file of that transfer (none for the
 //   integrity test's own two files; the journal's box for the journal's),
-//   no transfer of a data file after it (but in the integrity test, which
-//   goes on with the next patient), and the files holding exactly what the
-//   transfers before it wrote;
+//   once the command's dialog has closed (but the firstrec corrections',
+//   whose dialog stays open for another try), no transfer of a data file
+//   after it (but in the integrity test, which goes on with the next
+//   patient), and the files holding exactly what the transfers before it
+//   wrote;
 // - power cuts: the power going just before any transfer or flush, the disk
 //   keeping what was flushed and any part of what was not (platform/fault.h),
 //   then `annuler`: every data record is back to its original bytes, or
@@ -150,6 +152,7 @@ protected:
 
 void Sweep::ShortTransfersOf(const SweptCommand& c) {
     const bool goesOn = c.id == CMD_TEST_CLINIQUE || c.id == CMD_TEST_ESTIME;
+    const bool keepsItsDialog = c.id == CMD_FIRSTREC_CLINICAL || c.id == CMD_FIRSTREC_QUOTES || c.id == CMD_FIRSTREC_CHART;
     Prepare(c);
     FaultStartLog();
     Run(c);
@@ -180,6 +183,10 @@ void Sweep::ShortTransfersOf(const SweptCommand& c) {
         // of its own; any other command's are the journal's.
         const char* expectedBox = flush || !files[k] ? goesOn ? nullptr : "Journal d'annulation" : files[k]->caption;
         EXPECT_EQ(errors, expectedBox ? std::vector<std::string>{expectedBox} : std::vector<std::string>{});
+        // Over its dialog only where the dialog stays open for another try.
+        if (!keepsItsDialog) {
+            EXPECT_EQ(BoxesOverDialogs(), 0u) << "a box over the command's dialog";
+        }
         MiniPractice expected = initial;
         for (unsigned i = 0; i < k; ++i) {
             const LoggedTransfer& t = whole[i];
