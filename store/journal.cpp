@@ -190,8 +190,7 @@ bool Hand(const std::vector<std::uint8_t>& records, bool flush) {
     if (!Create()) return false;
     std::vector<std::uint8_t> out;
     if (journalEnd == 0) AppendHeader(out);
-    const bool heading = !command.headed;
-    if (heading) AppendCommand(out);
+    if (!command.headed) AppendCommand(out);
     out.insert(out.end(), pending.begin(), pending.end());
     out.insert(out.end(), records.begin(), records.end());
     const auto n = static_cast<std::uint32_t>(out.size());
@@ -281,11 +280,9 @@ void JournalStart(const char* dataDirectory) {
 }
 
 void JournalStop() {
+    // The command's end is flushed with its last records.
     if (!directory.empty()) JournalCommandEnd();
-    if (hJournal != 0) {
-        FileFlush(hJournal);
-        FileClose(hJournal);
-    }
+    if (hJournal != 0) FileClose(hJournal);
     hJournal = 0;
     directory.clear();
     path.clear();

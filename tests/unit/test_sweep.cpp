@@ -307,7 +307,7 @@ void Sweep::PowerCutsOf(const SweptCommand& c) {
     FileHandle journal = 0;
     for (const LoggedTransfer& t : log)
         if (t.isWrite && !files.count(t.file)) journal = t.file;
-    JournalStop(); // its flush is no part of the log
+    JournalStop(); // closed, so that its bytes can be put in place
     ASSERT_NE(journal, FileHandle{}) << "the command journals nothing";
     ASSERT_FALSE(journalPath.empty());
     // A cut before a read leaves what a cut after the entry before it left.
