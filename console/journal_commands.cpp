@@ -258,7 +258,7 @@ int RunUndo(const CliOptions& given) {
             return Refuse("impossible d'ouvrir en écriture le fichier %s : rien n'est annulé\n", shownFile.c_str());
         if (h == 0) unwritable.push_back(shownFile);
         if (o.dryRun) {
-            if (h != 0) FileClose(h);
+            FileClose(h);
             h = FileOpen(file.c_str(), OpenSharedReadOnly);
         }
         *n.file->handle = h;

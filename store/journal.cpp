@@ -298,7 +298,6 @@ bool JournalActive() { return !directory.empty(); }
 void JournalCommand(const char* name, JournalDurability durability, JournalSubject (*subject)()) {
     if (command.wrote || !held.empty()) JournalCommandEnd();
     command = Command{name, durability, subject, false, false, false};
-    pending.clear();
     group = Group{};
 }
 

@@ -234,6 +234,7 @@ TEST_F(Store, TheJournalsWritesFlushesAndReaders) {
             if (c == '\\') c = '/';
         Journal j;
         ASSERT_TRUE(ReadJournal(path.c_str(), j)) << "held by the run, and yet readable";
+        EXPECT_EQ(fs::path(path).filename().string(), j.time.substr(0, 8) + "-" + j.time.substr(8) + ".jnl");
         EXPECT_FALSE(JournalCommands(j).at(0).ended);
         JournalCommandEnd();
         for (const LoggedTransfer& t : FaultLog())

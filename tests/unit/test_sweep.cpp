@@ -220,27 +220,22 @@ void Sweep::UndoAfterCut(const std::vector<LoggedTransfer>& log, std::size_t cut
                          const std::string& journalPath) {
     FaultDisk start;
     for (const auto& [handle, file] : files) start[handle] = initial.*(file->bytes);
-    std::size_t durableUpTo = 0;     // of the log: the journal's last flush
-    for (std::size_t i = 0; i < cut; ++i)
-        if (log[i].isFlush && log[i].file == journal) durableUpTo = i + 1;
+    std::map<const LoggedTransfer*, FaultArrival> fates; // of the writes not flushed
     const FaultDisk disk = FaultDiskAfterPowerCut(log, cut, start, [&](std::size_t index, const LoggedTransfer& t) {
-        return Fate(variant, index, t.file == journal);
+        return fates[&t] = Fate(variant, index, t.file == journal);
     });
-    // The journal's whole records: its writes from the start, each made
-    // whole, as far as they are on the disk one after the other.
+    // The journal's whole records: its writes from the start, each of whole
+    // records, as far as they are on the disk one after the other; the
+    // command's end is in its last.
     std::uint32_t whole = 0;
-    std::size_t pendingIndex = 0;
-    bool contiguous = true;
-    for (std::size_t i = 0; i < cut; ++i) {
+    bool contiguous = true, ended = false;
+    for (std::size_t i = 0; i < log.size(); ++i) {
         const LoggedTransfer& t = log[i];
-        if (!t.isWrite || t.bytes.empty()) continue;
-        // The program never flushes a data file.
-        const bool durable = t.file == journal && i < durableUpTo;
-        const FaultArrival fate = durable ? FaultArrived : Fate(variant, pendingIndex, t.file == journal);
-        if (!durable) ++pendingIndex;
-        if (t.file != journal) continue;
-        if (contiguous && fate == FaultArrived && t.offset == whole) whole += static_cast<std::uint32_t>(t.bytes.size());
-        else contiguous = false;
+        if (!t.isWrite || t.file != journal) continue;
+        const bool there = i < cut && (!fates.count(&t) || fates[&t] == FaultArrived);
+        contiguous = contiguous && there && t.offset == whole;
+        if (contiguous) whole += static_cast<std::uint32_t>(t.bytes.size());
+        ended = contiguous;
     }
     CloseDataFileSet();
     for (const auto& [handle, file] : files) Put(file->name, disk.at(handle));
@@ -272,7 +267,10 @@ void Sweep::UndoAfterCut(const std::vector<LoggedTransfer>& log, std::size_t cut
         std::uint32_t first, end;
     };
     std::vector<Lack> lacks;
-    for (const JournalCommandRecord& c : JournalCommands(read)) {
+    const std::vector<JournalCommandRecord> commands = JournalCommands(read);
+    ASSERT_EQ(commands.size(), 1u);
+    EXPECT_EQ(commands[0].ended, ended) << "a command cut short is said to be";
+    for (const JournalCommandRecord& c : commands) {
         if (!c.lackFile) continue;
         const SetFile* f = FileNamed(c.lackFile);
         ASSERT_NE(f, nullptr);
