@@ -23,9 +23,14 @@
 //                                 (48 to 147, about half the lines) on fresh
 //                                 copies of the practice, with the journal
 //                                 and without it
+//   chkbench --repairs DIR REPS   the journal's flushes in a patient's repairs,
+//                                 on a practice of one 100-line chain: one
+//                                 relink, and Corriger from the chain's end
+//                                 rebuilding its 100 forward links
 //
 // On the largest practice the table ends with that field edit's time with
-// the journal over its time without it, and with chkort-cli reparer all on
+// the journal over its time without it, then the two repairs' cost, and
+// with chkort-cli reparer all on
 // the same practice with 1 % of its patients damaged, against diagnose all:
 // on a copy in memory (tmpfs), where a disk flush costs nothing, and on a
 // copy on the disk, the difference being its flushes, counted apart.
@@ -35,6 +40,7 @@
 #include "platform/fault.h"
 #include "platform/platform.h"
 #include "store/datafiles.h"
+#include "store/recordio.h"
 #include "store/records.h"
 #include "store/state.h"
 #include "tools/practice/generator.h"
@@ -312,7 +318,7 @@ bool TimeEdit(const std::string& dir, bool journaled, double& seconds, long& rec
     const double t0 = Now();
     if (journaled) {
         JournalStart(here);
-        JournalCommand("Changer la couleur de la ligne en clinique");
+        JournalCommand("Changer la couleur de la ligne en clinique", JournalInGroups);
     }
     OldColour = 48;
     NewColour = 147;
@@ -353,6 +359,80 @@ int MeasureEdit(const char* given, int reps) {
     }
     std::filesystem::remove_all(dir + "/edit");
     std::printf("plain=%.6f journal=%.6f records=%ld bytes=%ld\n", plain, journaled, records, bytes);
+    return 0;
+}
+
+// ---------------------------------------------------------------- a patient's repairs
+
+// One repair of patient 1 on a fresh copy of a practice of one chain, with
+// the journal (each record on the disk before its data write) or without:
+// its time, the command's end included, and the journal's flushes.
+bool TimeRepair(const std::string& dir, bool corriger, bool journaled, double& seconds, long& flushes,
+                long& lines) {
+    if (!CopyPractice(dir) || chdir((dir + "/edit").c_str()) != 0) return false;
+    std::filesystem::remove_all("chkort-journal");
+    char here[4096];
+    if (!getcwd(here, sizeof here) || !OpenDataFileSet(0)) return false;
+    LoadCounters();
+    CurrentPatient = 1;
+    std::int32_t length = 0;
+    if (corriger) {
+        // Every forward link lost: Corriger from the end rebuilds them all.
+        FirstrecRecord ends;
+        if (!ReadFirstrec(1, ends)) return false;
+        for (std::int32_t r = GetField(ends, FirstrecField::ClinicalEnd); r >= 1 && length < LastClinicalLine; ++length) {
+            ChainLine line;
+            if (!ReadChainLine(ClinicalChain, r, line)) return false;
+            SetChainNext(ClinicalChain, line, 0);
+            if (!WriteChainLine(ClinicalChain, r, line)) return false;
+            r = ChainPrev(ClinicalChain, line);
+        }
+    }
+    FaultStartLog();
+    const double t0 = Now();
+    if (journaled) {
+        JournalStart(here);
+        JournalCommand(corriger ? "Corriger" : "Correction d'une ligne en fiche clinique", JournalEachWrite);
+    }
+    if (corriger) {
+        CurrentMode = ModeClinicalFromEnd;
+        LineOrdinal = length;
+        CutViewedChain(0);
+    } else {
+        CurrentMode = ModeRelinkClinical;
+        LineOrdinal = 50;
+        FirstLinkInput = 1;
+        SecondLinkInput = 2;
+        RelinkLine();
+    }
+    if (journaled) JournalCommandEnd();
+    seconds = Now() - t0;
+    flushes = 0;
+    for (const LoggedTransfer& t : FaultLog()) flushes += t.isFlush;
+    lines = length;
+    FaultDisarm();
+    JournalStop();
+    CloseDataFileSet();
+    return chdir(dir.c_str()) == 0;
+}
+
+int MeasureRepairs(const char* given, int reps) {
+    char absolute[4096];
+    if (realpath(given, absolute) == nullptr) return 2;
+    const std::string dir = absolute;
+    for (bool corriger : {false, true}) {
+        double plain = 1e30, journaled = 1e30, t;
+        long flushes = 0, lines = 0, none;
+        for (int rep = 0; rep < reps; ++rep) {
+            if (!TimeRepair(dir, corriger, false, t, none, lines)) return 2;
+            plain = std::min(plain, t);
+            if (!TimeRepair(dir, corriger, true, t, flushes, lines)) return 2;
+            journaled = std::min(journaled, t);
+        }
+        std::printf("%s plain=%.6f journal=%.6f flushes=%ld lines=%ld\n", corriger ? "corriger" : "relink", plain,
+                    journaled, flushes, lines);
+    }
+    std::filesystem::remove_all(dir + "/edit");
     return 0;
 }
 
@@ -596,11 +676,11 @@ bool MeasureRepair(const std::string& root, std::int32_t lines, int reps, Repair
 
 // ---------------------------------------------------------------- the table
 
-bool Generate(const std::string& dir, std::int32_t lines) {
+bool Generate(const std::string& dir, std::int32_t lines, std::int32_t patients = 0) {
     const std::string stamp = dir + "/chkbench-stamp";
     // The generator makes at most 100,000 patients: beyond 2,000,000 lines
     // the chains grow longer instead.
-    const std::int32_t patients = std::clamp(lines / LinesPerPatient, 1, 100000);
+    if (patients == 0) patients = std::clamp(lines / LinesPerPatient, 1, 100000);
     const std::string want = "sound practice, " + std::to_string(lines) + " clinical lines, " +
                              std::to_string(patients) + " patients\n";
     if (std::FILE* f = std::fopen(stamp.c_str(), "r")) {
@@ -749,6 +829,34 @@ int Table(const std::string& root, const std::vector<std::int32_t>& sizes) {
                 rows.back().lines);
     std::printf("%12s %12s %12s %14s %14s\n", "plain s", "journal s", "journal/plain", "records", "journal bytes");
     std::printf("%12.3f %12.3f %12.2f %14ld %14ld\n", plain, journaled, journaled / plain, records, bytes);
+    const bool grouped = journaled <= 2 * plain;
+    met = met && grouped;
+    std::printf("\njournal within 2 x the edit without it: %s\n", grouped ? "met" : "MISSED");
+
+    // A patient's repairs flush before each data write: what that costs.
+    // 102 lines, of which the generator leaves 2 to no chain.
+    const std::string chain = root + "/chain-100";
+    if (!Generate(chain, 102, 1)) return 2;
+    out.clear();
+    if (!RunChild("--repairs '" + chain + "' 5", out)) {
+        std::fprintf(stderr, "chkbench: the repairs did not run on %s\n", chain.c_str());
+        return 2;
+    }
+    std::printf("\nA patient's repairs on a chain of 100 lines, best of 5, each record flushed before its write\n\n");
+    std::printf("%-34s %10s %12s %12s %10s\n", "", "flushes", "plain ms", "journal ms", "ms/flush");
+    for (const char* name : {"relink", "corriger"}) {
+        const std::size_t at = out.find(name);
+        double p = 0, j = 0;
+        long flushes = 0, lines = 0;
+        if (at == std::string::npos || std::sscanf(out.c_str() + at + std::strlen(name),
+                                                   " plain=%lf journal=%lf flushes=%ld lines=%ld", &p, &j, &flushes,
+                                                   &lines) != 4)
+            return 2;
+        const std::string what = name[0] == 'r' ? "relink of one line"
+                                                : "Corriger, " + std::to_string(lines) + " forward links rebuilt";
+        std::printf("%-34s %10ld %12.3f %12.3f %10.3f\n", what.c_str(), flushes, p * 1e3, j * 1e3,
+                    flushes ? (j - p) * 1e3 / static_cast<double>(flushes) : 0.0);
+    }
 
     RepairRow repair;
     if (!MeasureRepair(root, sizes.back(), 3, repair)) {
@@ -787,8 +895,11 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--floor") == 0) return Floor(argv[2]);
     if (argc >= 3 && std::strcmp(argv[1], "--edit") == 0)
         return MeasureEdit(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
+    if (argc >= 3 && std::strcmp(argv[1], "--repairs") == 0)
+        return MeasureRepairs(argv[2], argc > 3 ? std::max(1, std::atoi(argv[3])) : 3);
     if (argc >= 2 && argv[1][0] == '-') {
-        std::fprintf(stderr, "usage: chkbench [DIR [LINES...]] | --measure DIR REPS | --check DIR | --floor DIR | --edit DIR REPS\n");
+        std::fprintf(stderr, "usage: chkbench [DIR [LINES...]] | --measure DIR REPS | --check DIR | --floor DIR | "
+                             "--edit DIR REPS | --repairs DIR REPS\n");
         return 2;
     }
     const std::string root = argc > 1 ? argv[1] : "practices";

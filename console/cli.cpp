@@ -61,7 +61,9 @@ const char* const Usage =
     "      Remet les octets que chkort.exe a remplacés, du plus récent au plus\n"
     "      ancien. Un enregistrement modifié depuis par un autre programme est\n"
     "      laissé tel quel et signalé. JOURNAL : un fichier, ou un nom du\n"
-    "      dossier chkort-journal. --essai dit ce qui serait fait, sans écrire.\n"
+    "      dossier chkort-journal ; sans DOSSIER, un fichier d'un dossier\n"
+    "      chkort-journal s'applique au dossier de données qui le contient.\n"
+    "      --essai dit ce qui serait fait, et ce qui empêcherait de le faire.\n"
     "\n"
     "Options :\n"
     "  --json      le résultat en JSON (test, sizes, diagnose, reparer)\n"
@@ -234,7 +236,7 @@ int Parse(int argc, char** argv, CliOptions& o) {
             }
         }
     }
-    if (const char* d = take()) o.directory = d;
+    if (const char* d = take()) o.directory = d, o.directoryGiven = true;
     if (next < words.size()) return UsageError("argument de trop : %s", words[next]);
 
     const bool jsonAllowed =

@@ -24,6 +24,7 @@ struct CliOptions {
     std::vector<std::int32_t> patients;  // diagnose: those listed,
     bool allPatients = false;            // or every one with something wrong
     std::string directory = "."; // as given
+    bool directoryGiven = false;
     std::string report, map;     // absolute paths, or empty
     bool json = false, fromEnd = false, raw = false;
     std::string journal;         // annuler: the journal, absolute when it was found as given

@@ -244,6 +244,11 @@ bool MakeSureRepairs(const RepairPlan& plan, RepairRun& run) {
     run.journal = JournalName();
     for (std::size_t i = 0; i < plan.patients.size() && !run.stopped; ++i) {
         const PatientPlan& pp = plan.patients[i];
+        // The patient's repairs are one batch: their journal records reach
+        // the disk in one flush, before any of their data writes, which wait
+        // in the journal until then (the later repairs read what the earlier
+        // ones wrote from there).
+        JournalBatchBegin();
         for (int c = 0; c < PlanChainCount && !run.stopped; ++c) {
             if (!pp.chains[c].sure) continue;
             ConsoleProgress("réparations", static_cast<long long>(made++), static_cast<long long>(toMake));
@@ -251,9 +256,12 @@ bool MakeSureRepairs(const RepairPlan& plan, RepairRun& run) {
             run.stopped = !MakeRepair(plan, c, pp.patient);
             if (!run.stopped) run.runs[i][static_cast<std::size_t>(c)].outcome = OutcomeRepaired;
         }
-        // The patient's journal records reach the disk before the next
-        // patient's first write.
-        JournalCommandEnd();
+        if (!JournalBatchEnd() || !ConsoleBoxes().empty()) {
+            // Nothing of the patient's is known to be whole: the test that
+            // follows says what its chains hold.
+            run.stopped = true;
+            for (ChainRun& r : run.runs[i]) r.outcome = OutcomeNone;
+        }
     }
     ConsoleProgressEnd();
     JournalStop();
@@ -430,9 +438,8 @@ int RunRepair(const CliOptions& o) {
     run.runs.assign(plan.patients.size(), std::vector<ChainRun>(PlanChainCount));
     if (!o.dryRun) {
         if (!MakeSureRepairs(plan, run))
-            return Refuse("le journal d'annulation ne peut pas être créé dans %s (disque plein, accès refusé, ou un "
-                          "fichier de ce nom) : rien n'a été écrit\n",
-                          JoinPath(ShownDirectory(o), JournalFolder).c_str());
+            return Refuse("le journal d'annulation ne peut pas être créé dans %s : %s ; rien n'a été écrit\n",
+                          JoinPath(ShownDirectory(o), JournalFolder).c_str(), Cp1252ToUtf8(JournalRefusalCause()).c_str());
         RecheckPlan(plan, run.touched, progress, run.recheck);
         ConsoleProgressEnd();
     }

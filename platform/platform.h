@@ -11,9 +11,11 @@
 //                     showed
 //   platform/console/ boxes on stderr and drawing kept, for chkort-cli, with
 //                     platform/no_printer.cpp: no printer (the benchmark's too)
-// The file implementations consult a fault hook on every transfer: in the
-// tests platform/fault.cpp, which lets a test make the Nth transfer come up
-// short; in the product platform/no_fault.cpp, which lets every one through.
+// The file implementations consult a fault hook on every transfer and every
+// flush: in the tests platform/fault.cpp, which lets a test make the Nth
+// transfer come up short or a flush fail, and keeps what a disk would keep
+// at a power cut; in the product platform/no_fault.cpp, which lets every
+// one through.
 #pragma once
 
 #include <cstddef>
@@ -56,9 +58,10 @@ enum FileOpenKind {
     OpenExclusiveExisting,
     // Created or emptied, read and write access, not shared.
     CreateExclusive,
-    // Created only if it does not exist yet, read and write access, not
-    // shared: a run's journal never takes the place of another's.
-    CreateNewExclusive,
+    // Created only if it does not exist yet, read and write access; other
+    // processes may read it, not write it: a run's journal never takes the
+    // place of another's, and can be read while the run goes on.
+    CreateNewSharedRead,
     // Existing file, read and write access, reading shared but not writing:
     // no other program writes it while it is open, and it cannot be opened
     // while another program has it open for writing.
@@ -77,7 +80,8 @@ void FileClose(FileHandle file);
 std::uint32_t FileRead(FileHandle file, std::uint32_t offset, void* buffer, std::uint32_t length);
 std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffer, std::uint32_t length);
 
-// Hands what was written to the disk; false when the system says it could not.
+// Hands what was written to the disk; false when the system says it could
+// not. Like a transfer, it consults the fault hook.
 bool FileFlush(FileHandle file);
 
 // Creates a directory; true when it exists afterwards.

@@ -47,20 +47,39 @@ const DispatchEntry DispatchTable[] = {
     {CMD_CHANGE_DESIGN, ModeChangeDesign, DialogNumDesign},
 };
 
-// The commands that write, by the names their journal records carry.
-const std::pair<unsigned, const char*> WritingCommands[] = {
-    {CMD_RELINK_CLINICAL, "Correction d'une ligne en fiche clinique"},
-    {CMD_RELINK_QUOTE, "Correction d'une ligne en devis"},
-    {CMD_FIRSTREC_CLINICAL, "Correction du Firstrec pour clinique"},
-    {CMD_FIRSTREC_QUOTES, "Correction du Firstrec pour devis"},
-    {CMD_FIRSTREC_CHART, "Correction du Firstrec pour schéma dentaire"},
-    {CMD_RESET_BALANCE, "RAZ Solde patient"},
-    {CMD_REMOVE_BILLING, "Supprimer facturation Ordonnance"},
-    {CMD_CHANGE_USER, "Changer le numero du user"},
-    {CMD_CHANGE_DESIGN, "Changer le numero du dessin"},
-    {CMD_CHANGE_COLOUR, "Changer la couleur de la ligne en clinique"},
-    {CMD_CORRECT, "Corriger"},
+// The commands that write, by the names their journal records carry, and how
+// soon their records reach the disk: a patient's repairs each before its
+// data write; the edits of whole files in groups, so that a million lines
+// do not take a million flushes.
+struct WritingCommand {
+    unsigned command;
+    const char* name;
+    JournalDurability durability;
 };
+const WritingCommand WritingCommands[] = {
+    {CMD_RELINK_CLINICAL, "Correction d'une ligne en fiche clinique", JournalEachWrite},
+    {CMD_RELINK_QUOTE, "Correction d'une ligne en devis", JournalEachWrite},
+    {CMD_FIRSTREC_CLINICAL, "Correction du Firstrec pour clinique", JournalEachWrite},
+    {CMD_FIRSTREC_QUOTES, "Correction du Firstrec pour devis", JournalEachWrite},
+    {CMD_FIRSTREC_CHART, "Correction du Firstrec pour schéma dentaire", JournalEachWrite},
+    {CMD_RESET_BALANCE, "RAZ Solde patient", JournalEachWrite},
+    {CMD_CORRECT, "Corriger", JournalEachWrite},
+    {CMD_REMOVE_BILLING, "Supprimer facturation Ordonnance", JournalInGroups},
+    {CMD_CHANGE_USER, "Changer le numero du user", JournalInGroups},
+    {CMD_CHANGE_DESIGN, "Changer le numero du dessin", JournalInGroups},
+    {CMD_CHANGE_COLOUR, "Changer la couleur de la ligne en clinique", JournalInGroups},
+};
+
+// What a command writes for, when it writes: the mode (the view, for
+// Corriger) and, for a patient's repairs, the patient its dialog or view
+// gave.
+JournalSubject CurrentSubject() {
+    JournalSubject subject;
+    const bool ofPatient = CurrentMode <= ModeFirstrecChart || CurrentMode == ModeResetBalance;
+    subject.patient = ofPatient ? CurrentPatient : 0;
+    subject.mode = static_cast<std::uint8_t>(CurrentMode);
+    return subject;
+}
 
 bool PatientInRange() { return CurrentPatient >= 1 && CurrentPatient <= LastPatient; }
 
@@ -108,8 +127,8 @@ void PaintCurrentView(SurfaceRef surface) {
 }
 
 int RouteCommand(WindowRef window, unsigned id) {
-    for (const auto& [command, name] : WritingCommands)
-        if (command == id) JournalCommand(name);
+    for (const WritingCommand& w : WritingCommands)
+        if (w.command == id) JournalCommand(w.name, w.durability, CurrentSubject);
     switch (id) {
     case ACC_CONTINUE:
         if (PagedMode(CurrentMode)) InvalidateWindow(window);
@@ -183,6 +202,13 @@ int DispatchCommand(WindowRef window, unsigned id) {
 
     switch (CurrentMode) {
     case ModeNone:
+        return 0;
+    case ModeRelinkClinical:
+    case ModeRelinkQuote:
+        if (RelinkConfirmed) RelinkLine();
+        RelinkConfirmed = false;
+        CurrentMode = ModeNone;
+        CurrentPatient = 0;
         return 0;
     case ModeChangeDesign:
         ChangeDesignNumbers(window);

@@ -5,6 +5,7 @@
 #include "window/state.h"
 
 bool LineCorrectionConfirmed = false;
+bool RelinkConfirmed = false;
 
 namespace {
 
@@ -77,9 +78,9 @@ bool DialogConfirm(WindowRef, DialogKind kind, const char* const texts[]) {
         LineOrdinal = TextToNumber(texts[1]);
         FirstLinkInput = TextToNumber(texts[2]);
         SecondLinkInput = TextToNumber(texts[3]);
-        RelinkLine();
-        CurrentMode = ModeNone;
-        CurrentPatient = 0;
+        // The relink itself comes once the dialog has closed, so that a box
+        // it shows is not over the dialog.
+        RelinkConfirmed = true;
         return true;
     case DialogClinique:
     case DialogDevis:
@@ -121,6 +122,11 @@ void DialogCancel(DialogKind kind) {
         break;
     case DialogLigne:
         LineCorrectionConfirmed = false;
+        break;
+    case DialogChangeRecord:
+        RelinkConfirmed = false;
+        CurrentPatient = 0;
+        CurrentMode = ModeNone;
         break;
     case DialogNumUser:
     case DialogNumDesign:

@@ -40,6 +40,9 @@ void DialogCancel(DialogKind kind);
 // Whether the last LIGNE dialog asked for a correction (OK with a number of 0
 // or more) rather than being cancelled.
 extern bool LineCorrectionConfirmed;
+// Whether the last CHANGERECORD dialog was confirmed: the relink is then made
+// after it has closed.
+extern bool RelinkConfirmed;
 
 // Runs the dialog modally over `owner`. Implemented by the Win32 shell, and
 // by the tests with typed answers of their own.

@@ -1,6 +1,7 @@
+// The journal's writing side: the layer under the record operations.
 #include "store/journal.h"
 
-#include "store/state.h"
+#include "store/journal_format.h"
 
 #include <cstdio>
 #include <cstring>
@@ -9,38 +10,71 @@ const char JournalFolder[] = "chkort-journal";
 
 namespace {
 
-constexpr char Magic[] = "CHKORTJ1";
-constexpr std::uint32_t HeaderSize = 24;
-constexpr std::uint32_t Framing = 1 + 4 + 4; // kind, length, check
+using namespace journalformat;
 
-// The journal's file numbers, fixed by the format.
-const RecordFile* const JournalFiles[] = {nullptr, &FirstrecFile, &IdentiteFile, &CliniqueFile, &EstimeFile,
-                                          &FschemaFile};
+// A group ("in groups") spans this many records of its file from its first
+// write, and is closed sooner when its records reach PendingLimit bytes: a
+// power cut can leave at most that many records changed without their
+// journal, and `annuler` names them. At 2.5 ms a flush, a million lines
+// cost about 250 flushes, well under a second.
+constexpr std::uint32_t DefaultGroupRecords = 4096;
+constexpr std::size_t PendingLimit = 1u << 20;
+std::uint32_t groupRecords = DefaultGroupRecords;
 
-std::string directory;     // of the data files; "" while not journaling
-std::string path;          // of the run's journal, once created
+// Why the journal could not take a record, for its box.
+enum Cause { NoCause, NoDirectory, FileInTheWay, FolderDenied, FileDenied, NoRoom, FileUnnamed };
+
+std::string directory; // of the data files; "" while not journaling
+std::string path;      // of the run's journal, once created
 FileHandle hJournal = 0;
-std::uint32_t journalEnd = 0; // after the last whole record written
-std::string runStamp;      // the run's time, for the header
-std::string command;       // heads the next record, until written
-bool commandWritten = false;
+std::uint32_t journalEnd = 0; // after the last record handed to the system
+std::string runStamp;         // the time of the run's first record: its name, its header
+Cause cause = NoCause;
 
-std::uint32_t Fnv1a(const std::uint8_t* bytes, std::size_t n, std::uint32_t h = 2166136261u) {
-    for (std::size_t i = 0; i < n; ++i) h = (h ^ bytes[i]) * 16777619u;
-    return h;
-}
+// The command in progress.
+struct Command {
+    std::string name;
+    JournalDurability durability = JournalEachWrite;
+    JournalSubject (*subject)() = nullptr;
+    bool headed = false; // its 'C' was handed to the system
+    bool wrote = false;  // it changed bytes
+    bool refused = false; // the journal refused one of its writes, and said so
+};
+Command command;
 
-void Put32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-}
-void Put16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-    out.push_back(static_cast<std::uint8_t>(v));
-    out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-std::uint32_t Get32(const std::uint8_t* p) {
-    return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
-std::uint16_t Get16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+// Records of writes already made (or held), not yet handed to the system:
+// the group's, in groups; the held writes', at commit.
+std::vector<std::uint8_t> pending;
+
+// The group in progress ("in groups").
+struct Group {
+    bool open = false;
+    std::uint8_t file = 0;
+    std::uint32_t first = 0, end = 0;
+};
+Group group;
+
+// The last record read or written in each journaled file, with its bytes:
+// the old bytes of the next write of that record come from here.
+struct Kept {
+    bool known = false;
+    std::uint32_t offset = 0;
+    std::uint8_t bytes[LargestRecord];
+};
+Kept kept[FileCount];
+
+// A batch of commands at commit (JournalBatchBegin): where the records of
+// the command in progress begin among the pending ones.
+bool batch = false;
+std::size_t commandAt = 0;
+
+// The data writes held until the commit.
+struct Held {
+    const RecordFile* file;
+    std::uint32_t offset;
+    std::vector<std::uint8_t> bytes;
+};
+std::vector<Held> held;
 
 std::string Digits(const LocalTime& t) {
     char text[32];
@@ -49,66 +83,221 @@ std::string Digits(const LocalTime& t) {
     return text;
 }
 
-// A record is built in place, its length left blank until its payload is
-// complete; one buffer serves every write of the run.
-std::vector<std::uint8_t> change;
-
-void Begin(std::vector<std::uint8_t>& record, char kind) {
-    record.assign({static_cast<std::uint8_t>(kind), 0, 0, 0, 0});
-}
-const std::vector<std::uint8_t>& Sealed(std::vector<std::uint8_t>& record) {
-    const auto length = static_cast<std::uint32_t>(record.size() - 5);
-    for (int i = 0; i < 4; ++i) record[1 + i] = static_cast<std::uint8_t>(length >> (8 * i));
-    Put32(record, Fnv1a(record.data(), record.size()));
-    return record;
+void Keep(std::uint8_t number, std::uint32_t offset, const void* record, std::uint32_t size, bool known) {
+    if (number == 0) return;
+    kept[number].known = known;
+    kept[number].offset = offset;
+    if (known) std::memcpy(kept[number].bytes, record, size);
 }
 
-bool Append(const std::vector<std::uint8_t>& bytes) {
-    const auto n = static_cast<std::uint32_t>(bytes.size());
-    if (FileWrite(hJournal, journalEnd, bytes.data(), n) != n) return false;
-    journalEnd += n;
-    return true;
+void ForgetKept() {
+    for (Kept& k : kept) k.known = false;
+}
+
+const char* CauseText() {
+    switch (cause) {
+    case NoDirectory: return "le dossier des données n'a pas pu être nommé";
+    case FileInTheWay:
+        return "un fichier nommé chkort-journal occupe, dans le dossier des données, la place du dossier des "
+               "journaux ; renommez ou déplacez ce fichier";
+    case FolderDenied: return "le dossier chkort-journal ne peut pas être créé dans le dossier des données (accès refusé)";
+    case FileDenied:
+        return "aucun fichier ne peut être créé dans le dossier chkort-journal du dossier des données (accès refusé)";
+    case FileUnnamed: return "ce fichier de données n'a pas de place dans le journal";
+    case NoRoom:
+    case NoCause: break;
+    }
+    return "le disque du dossier des données est plein, ou refuse l'écriture";
+}
+
+bool Refuse() {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Le journal d'annulation ne peut pas être écrit : %s.\nLa commande s'arrête ici : rien de plus "
+                  "n'est écrit dans les fichiers.",
+                  CauseText());
+    ShowMessageBox(MainWindow, text, "Journal d'annulation", BoxOk | BoxIconStop);
+    return false;
+}
+
+JournaledWriteResult Refused() {
+    command.refused = true;
+    Refuse();
+    return WriteRefused;
+}
+
+void RefuseEnd() {
+    char text[512];
+    std::snprintf(text, sizeof text,
+                  "Le journal d'annulation n'a pas pu être terminé : %s.\nLes modifications de la commande sont "
+                  "faites ; les dernières peuvent manquer au journal, ce que chkort-cli annuler dira.",
+                  CauseText());
+    ShowMessageBox(MainWindow, text, "Journal d'annulation", BoxOk | BoxIconStop);
 }
 
 // The run's journal, created at its first record.
 bool Create() {
+    if (hJournal != 0) return true;
+    if (directory == "?") {
+        cause = NoDirectory;
+        return false;
+    }
     const std::string folder = directory + "\\" + JournalFolder;
-    if (!MakeDirectory(folder.c_str())) return false;
-    const LocalTime now = LocalTimeNow();
-    const std::string stamp = Digits(now);
+    if (!MakeDirectory(folder.c_str())) {
+        // Not a directory, and yet something that opens: a file.
+        const FileHandle file = FileOpen(folder.c_str(), OpenSharedReadOnly);
+        if (file != 0) FileClose(file);
+        cause = file != 0 ? FileInTheWay : FolderDenied;
+        return false;
+    }
+    const std::string stamp = runStamp = Digits(LocalTimeNow());
     for (int n = 1; n < 100 && hJournal == 0; ++n) {
         char name[40];
         if (n == 1) std::snprintf(name, sizeof name, "\\%.8s-%.6s.jnl", stamp.c_str(), stamp.c_str() + 8);
         else std::snprintf(name, sizeof name, "\\%.8s-%.6s-%d.jnl", stamp.c_str(), stamp.c_str() + 8, n);
         path = folder + name;
-        hJournal = FileOpen(path.c_str(), CreateNewExclusive);
+        hJournal = FileOpen(path.c_str(), CreateNewSharedRead);
     }
     if (hJournal == 0) {
         path.clear();
+        cause = FileDenied;
         return false;
     }
-    runStamp = stamp;
     journalEnd = 0;
     return true;
 }
 
-// The header, first in the file; written again at the next record when its
-// first transfer fell short.
-bool WriteHeader() {
-    std::vector<std::uint8_t> header(Magic, Magic + 8);
-    header.insert(header.end(), runStamp.begin(), runStamp.end());
-    header.push_back('\r');
-    header.push_back('\n');
-    return Append(header);
+void AppendHeader(std::vector<std::uint8_t>& out) {
+    out.insert(out.end(), MagicJ2, MagicJ2 + 8);
+    out.insert(out.end(), runStamp.begin(), runStamp.end());
+    out.push_back('\r');
+    out.push_back('\n');
 }
 
-bool Refuse() {
-    ShowMessageBox(MainWindow,
-                   "Le journal d'annulation ne peut pas être écrit (dossier chkort-journal du dossier des "
-                   "données : disque plein ou accès refusé).\nLa commande s'arrête ici : rien de plus n'est "
-                   "écrit dans les fichiers.",
-                   "Journal d'annulation", BoxOk | BoxIconStop);
+void AppendCommand(std::vector<std::uint8_t>& out) {
+    const JournalSubject subject = command.subject ? command.subject() : JournalSubject{};
+    const std::string stamp = Digits(LocalTimeNow());
+    const std::size_t at = Begin(out, 'C');
+    out.insert(out.end(), stamp.begin(), stamp.end());
+    Put32(out, static_cast<std::uint32_t>(subject.patient));
+    out.push_back(subject.mode);
+    out.push_back(command.durability);
+    out.insert(out.end(), command.name.begin(), command.name.end());
+    Seal(out, at);
+}
+
+// Hands to the system, in one transfer, the header when the file has none
+// yet, the command's 'C' when it has not been, the pending records and
+// `records`; then, with `flush`, has it all put on the disk. False (the
+// cause noted) when any of it fails; what was pending stays pending unless
+// the transfer was made.
+bool Hand(const std::vector<std::uint8_t>& records, bool flush) {
+    if (!Create()) return false;
+    std::vector<std::uint8_t> out;
+    if (journalEnd == 0) AppendHeader(out);
+    if (!command.headed) AppendCommand(out);
+    out.insert(out.end(), pending.begin(), pending.end());
+    out.insert(out.end(), records.begin(), records.end());
+    const auto n = static_cast<std::uint32_t>(out.size());
+    if (FileWrite(hJournal, journalEnd, out.data(), n) != n) {
+        cause = NoRoom;
+        return false;
+    }
+    journalEnd += n;
+    pending.clear();
+    command.headed = true;
+    if (flush && !FileFlush(hJournal)) {
+        cause = NoRoom;
+        return false;
+    }
+    return true;
+}
+
+// The 'W' record of a change of `size` bytes from `before` to `after`;
+// false (nothing added) when no byte changes.
+bool AppendChange(std::vector<std::uint8_t>& out, std::uint8_t number, std::uint32_t offset,
+                  const std::uint8_t* before, const std::uint8_t* after, std::uint32_t size) {
+    const std::size_t at = Begin(out, 'W');
+    out.push_back(number);
+    Put32(out, offset);
+    for (std::uint32_t i = 0; i < size;) {
+        if (before[i] == after[i]) {
+            ++i;
+            continue;
+        }
+        std::uint32_t end = i + 1;
+        while (end < size && before[end] != after[end]) ++end;
+        Put16(out, i);
+        Put16(out, end - i);
+        out.insert(out.end(), before + i, before + end);
+        out.insert(out.end(), after + i, after + end);
+        i = end;
+    }
+    if (out.size() == at + 10) {
+        out.resize(at);
+        return false;
+    }
+    Seal(out, at);
+    return true;
+}
+
+Held* HeldAt(const RecordFile& file, std::uint32_t offset) {
+    for (auto h = held.rbegin(); h != held.rend(); ++h)
+        if (h->file == &file && h->offset == offset) return &*h;
+    return nullptr;
+}
+
+bool OverlapsHeld(const RecordFile& file, std::uint32_t offset) {
+    for (const Held& h : held)
+        if (h.file == &file && h.offset != offset && static_cast<std::uint64_t>(h.offset) + file.recordSize > offset &&
+            static_cast<std::uint64_t>(offset) + file.recordSize > h.offset)
+            return true;
     return false;
+}
+
+// Opens a group from the record at `offset` of file `number`: its 'G' (and
+// the group before's records) on the disk before its first data write.
+bool OpenGroup(std::uint8_t number, std::uint32_t offset, std::uint32_t size) {
+    const std::uint64_t end = static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(groupRecords) * size;
+    const Group next{true, number, offset, end > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(end)};
+    std::vector<std::uint8_t> record;
+    const std::size_t at = Begin(record, 'G');
+    record.push_back(number);
+    Put32(record, next.first);
+    Put32(record, next.end);
+    Seal(record, at);
+    if (!Hand(record, true)) return false;
+    group = next;
+    return true;
+}
+
+bool InGroup(std::uint8_t number, std::uint32_t offset, std::uint32_t size) {
+    return group.open && group.file == number && offset >= group.first &&
+           static_cast<std::uint64_t>(offset) + size <= group.end && pending.size() < PendingLimit;
+}
+
+// In a batch, the command in progress's 'C' goes before its records among
+// the pending ones, once it has changed bytes.
+void HeadInBatch() {
+    if (!command.wrote || command.headed) return;
+    std::vector<std::uint8_t> head;
+    AppendCommand(head);
+    pending.insert(pending.begin() + static_cast<std::ptrdiff_t>(commandAt), head.begin(), head.end());
+    command.headed = true;
+}
+
+// A command of a batch ends: its 'C' and its 'E' join its records among the
+// pending ones; its writes stay held; nothing is handed to the system yet.
+void EndInBatch() {
+    if (command.wrote) {
+        HeadInBatch();
+        std::vector<std::uint8_t> end;
+        Seal(end, Begin(end, 'E'));
+        pending.insert(pending.end(), end.begin(), end.end());
+    }
+    command = Command{};
+    group = Group{};
+    commandAt = pending.size();
 }
 
 } // namespace
@@ -116,158 +305,194 @@ bool Refuse() {
 void JournalStart(const char* dataDirectory) {
     JournalStop();
     directory = dataDirectory;
-    ForgetKnownRecords();
+    ForgetKept();
 }
 
 void JournalStop() {
-    if (hJournal != 0) {
-        FileFlush(hJournal);
-        FileClose(hJournal);
-    }
+    // The command's end is flushed with its last records; a batch's writes
+    // are made.
+    if (batch) JournalBatchEnd();
+    if (!directory.empty()) JournalCommandEnd();
+    if (hJournal != 0) FileClose(hJournal);
     hJournal = 0;
     directory.clear();
     path.clear();
-    command.clear();
-    commandWritten = false;
     journalEnd = 0;
+    command = Command{};
+    pending.clear();
+    held.clear();
+    group = Group{};
 }
 
 bool JournalActive() { return !directory.empty(); }
 
-void JournalCommand(const char* name) {
-    command = name;
-    commandWritten = false;
+void JournalCommand(const char* name, JournalDurability durability, JournalSubject (*subject)()) {
+    if (batch) {
+        EndInBatch();
+        command = Command{name, JournalAtCommit, subject, false, false, false};
+        return;
+    }
+    if (command.wrote || !held.empty()) JournalCommandEnd();
+    command = Command{name, durability, subject, false, false, false};
+    group = Group{};
+}
+
+bool JournalCommit() {
+    if (held.empty() && pending.empty()) return true;
+    if (batch) HeadInBatch();
+    if (!Hand({}, true)) {
+        // None of the held writes is made: the files keep their bytes.
+        for (const Held& h : held) kept[NumberOf(*h.file)].known = false;
+        held.clear();
+        pending.clear();
+        command.refused = true;
+        return Refuse();
+    }
+    std::vector<Held> writes;
+    writes.swap(held);
+    for (const Held& h : writes) {
+        if (FileWrite(*h.file->handle, h.offset, h.bytes.data(), h.file->recordSize) != h.file->recordSize) {
+            for (const Held& w : writes) kept[NumberOf(*w.file)].known = false;
+            return ReportShortTransfer(*h.file);
+        }
+    }
+    return true;
 }
 
 void JournalCommandEnd() {
-    if (hJournal != 0 && commandWritten) FileFlush(hJournal);
+    if (!JournalActive()) return;
+    if (batch) {
+        EndInBatch();
+        return;
+    }
+    if (command.durability == JournalAtCommit) JournalCommit();
+    if (command.headed || !pending.empty()) {
+        std::vector<std::uint8_t> end;
+        Seal(end, Begin(end, 'E'));
+        // After a refusal, said once already, the end is tried without a box.
+        if (!Hand(end, true) && !command.refused) RefuseEnd();
+    }
+    command = Command{};
+    pending.clear();
+    group = Group{};
 }
+
+void JournalBatchBegin() {
+    if (command.wrote || !held.empty()) JournalCommandEnd();
+    command = Command{};
+    batch = true;
+    commandAt = pending.size();
+}
+
+bool JournalBatchEnd() {
+    if (!batch) return true;
+    EndInBatch();
+    batch = false;
+    command.headed = true; // each command of the batch is among the pending records, with its 'C' and 'E'
+    const bool made = JournalCommit();
+    command = Command{};
+    return made;
+}
+
+bool JournalCreate() {
+    if (!JournalActive() || !Create()) return false;
+    if (journalEnd != 0) return true;
+    std::vector<std::uint8_t> header;
+    AppendHeader(header);
+    const auto n = static_cast<std::uint32_t>(header.size());
+    if (FileWrite(hJournal, 0, header.data(), n) != n) {
+        cause = NoRoom;
+        return false;
+    }
+    journalEnd = n;
+    return true;
+}
+
+const char* JournalRefusalCause() { return CauseText(); }
 
 const std::string& JournalPath() { return path; }
 
-bool JournalCreate() {
-    if (!JournalActive()) return false;
-    if (hJournal == 0 && !Create()) return false;
-    return journalEnd != 0 || WriteHeader();
-}
-
-bool JournalWrite(const RecordFile& file, std::uint32_t offset, const std::uint8_t* before,
-                  const std::uint8_t* after) {
-    std::uint8_t number = 0;
-    for (std::uint8_t i = 1; i < sizeof JournalFiles / sizeof *JournalFiles; ++i)
-        if (JournalFiles[i] == &file) number = i;
-    Begin(change, 'W');
-    change.push_back(number);
-    Put32(change, offset);
-    for (std::uint32_t i = 0; i < file.recordSize;) {
-        if (before[i] == after[i]) {
-            ++i;
-            continue;
+std::uint32_t JournaledRead(const RecordFile& file, std::uint32_t offset, void* record) {
+    if (!JournalActive()) return FileRead(*file.handle, offset, record, file.recordSize);
+    const std::uint8_t number = NumberOf(file);
+    if (!held.empty()) {
+        if (const Held* h = HeldAt(file, offset)) {
+            std::memcpy(record, h->bytes.data(), file.recordSize);
+            Keep(number, offset, record, file.recordSize, true);
+            return file.recordSize;
         }
-        std::uint32_t end = i + 1;
-        while (end < file.recordSize && before[end] != after[end]) ++end;
-        Put16(change, i);
-        Put16(change, end - i);
-        change.insert(change.end(), before + i, before + end);
-        change.insert(change.end(), after + i, after + end);
-        i = end;
+        if (OverlapsHeld(file, offset)) JournalCommit();
     }
-    if (change.size() == 10) return true; // nothing changes: nothing to undo
-    if (number == 0) return Refuse();     // a file the journal cannot name
-    if (hJournal == 0 && !Create()) return Refuse();
-    if (journalEnd == 0 && !WriteHeader()) return Refuse();
-    if (!commandWritten) {
-        std::vector<std::uint8_t> head;
-        const std::string stamp = Digits(LocalTimeNow());
-        Begin(head, 'C');
-        head.insert(head.end(), stamp.begin(), stamp.end());
-        head.insert(head.end(), command.begin(), command.end());
-        if (!Append(Sealed(head))) return Refuse();
-        commandWritten = true;
-    }
-    if (!Append(Sealed(change))) return Refuse();
-    return true;
+    const std::uint32_t n = FileRead(*file.handle, offset, record, file.recordSize);
+    Keep(number, offset, record, file.recordSize, n == file.recordSize);
+    return n;
 }
 
-bool ReadJournal(const char* name, Journal& journal) {
-    journal = Journal{};
-    const FileHandle file = FileOpen(name, OpenSharedReadOnly);
-    if (file == 0) return false;
-    const std::uint32_t size = FileSizeLow(file);
-    std::vector<std::uint8_t> bytes(size);
-    const bool read = size == 0 || FileRead(file, 0, bytes.data(), size) == size;
-    FileClose(file);
-    if (!read || size < HeaderSize || std::memcmp(bytes.data(), Magic, 8) != 0) return false;
-    journal.time.assign(bytes.begin() + 8, bytes.begin() + 22);
-    journal.size = size;
-    std::uint32_t at = HeaderSize;
-    while (size - at >= Framing) {
-        const std::uint8_t* p = bytes.data() + at;
-        const std::uint32_t length = Get32(p + 1);
-        if (length > size - at - Framing) break;
-        if (Get32(p + 5 + length) != Fnv1a(p, 5 + length)) break;
-        const std::uint8_t* body = p + 5;
-        JournalEntry e{static_cast<char>(p[0]), {}, {}, nullptr, 0, {}};
-        bool whole = true;
-        if (e.kind == 'C' && length >= 14) {
-            e.time.assign(body, body + 14);
-            e.command.assign(body + 14, body + length);
-        } else if (e.kind == 'W' && length >= 5) {
-            e.file = body[0] < sizeof JournalFiles / sizeof *JournalFiles ? JournalFiles[body[0]] : nullptr;
-            e.offset = Get32(body + 1);
-            for (std::uint32_t r = 5; whole && r < length;) {
-                const std::uint32_t n = length - r >= 4 ? Get16(body + r + 2) : 0;
-                const std::uint16_t first = length - r >= 4 ? Get16(body + r) : 0;
-                whole = n > 0 && length - r - 4 >= 2 * n && (e.file == nullptr || first + n <= e.file->recordSize);
-                if (!whole) break;
-                JournalRun run{first, {body + r + 4, body + r + 4 + n}, {body + r + 4 + n, body + r + 4 + 2 * n}};
-                e.runs.push_back(std::move(run));
-                r += 4 + 2 * n;
+JournaledWriteResult JournaledWrite(const RecordFile& file, std::uint32_t offset, const void* record) {
+    const std::uint32_t size = file.recordSize;
+    if (!JournalActive()) return FileWrite(*file.handle, offset, record, size) == size ? WriteWhole : WriteShort;
+    const std::uint8_t number = NumberOf(file);
+    if (number == 0) {
+        cause = FileUnnamed;
+        return Refused();
+    }
+    // The old bytes: those held, those kept, or else read.
+    const auto* after = static_cast<const std::uint8_t*>(record);
+    std::uint8_t read[LargestRecord];
+    const std::uint8_t* before = nullptr;
+    Held* h = HeldAt(file, offset);
+    if (h != nullptr) {
+        before = h->bytes.data();
+    } else if (kept[number].known && kept[number].offset == offset) {
+        before = kept[number].bytes;
+    } else {
+        if (!held.empty() && OverlapsHeld(file, offset)) JournalCommit();
+        if (FileRead(*file.handle, offset, read, size) != size) {
+            kept[number].known = false;
+            return WriteShort;
+        }
+        before = read;
+    }
+
+    std::vector<std::uint8_t> change;
+    const bool changes = AppendChange(change, number, offset, before, after, size);
+    if (changes) command.wrote = true;
+    switch (command.durability) {
+    case JournalEachWrite:
+        if (changes && !Hand(change, true)) return Refused();
+        break;
+    case JournalInGroups:
+        if (changes) {
+            if (!InGroup(number, offset, size) && !OpenGroup(number, offset, size))
+                return Refused();
+            pending.insert(pending.end(), change.begin(), change.end());
+        }
+        break;
+    case JournalAtCommit:
+        // Held, in order, unchanged bytes too: the files see the writes as
+        // they were asked for, only later.
+        if (changes || !held.empty()) {
+            pending.insert(pending.end(), change.begin(), change.end());
+            if (h != nullptr && &*held.rbegin() == h) {
+                std::memcpy(h->bytes.data(), after, size);
+            } else {
+                held.push_back(Held{&file, offset, std::vector<std::uint8_t>(after, after + size)});
             }
-        } else {
-            whole = false;
+            Keep(number, offset, after, size, true);
+            return WriteWhole;
         }
-        if (!whole) break;
-        journal.entries.push_back(std::move(e));
-        at += Framing + length;
+        break;
     }
-    journal.wholeBytes = at;
-    journal.cut = at != size;
-    return true;
+    const bool whole = FileWrite(*file.handle, offset, record, size) == size;
+    Keep(number, offset, record, size, whole);
+    return whole ? WriteWhole : WriteShort;
 }
 
-void UndoJournal(const Journal& journal, bool dryRun,
-                 void (*report)(const JournalEntry& entry, UndoOutcome outcome, void* context), void* context) {
-    for (auto e = journal.entries.rbegin(); e != journal.entries.rend(); ++e) {
-        if (e->kind != 'W') continue;
-        if (e->file == nullptr) {
-            report(*e, UndoFailed, context);
-            continue;
-        }
-        std::uint8_t record[sizeof(IdentiteRecord)];
-        if (!ReadRecordAt(*e->file, e->offset, record)) {
-            report(*e, UndoFailed, context);
-            continue;
-        }
-        bool written = true, old = true;
-        for (const JournalRun& r : e->runs) {
-            written = written && std::memcmp(record + r.at, r.after.data(), r.after.size()) == 0;
-            old = old && std::memcmp(record + r.at, r.before.data(), r.before.size()) == 0;
-        }
-        if (!written) {
-            report(*e, old ? UndoUnchanged : UndoKept, context);
-            continue;
-        }
-        for (const JournalRun& r : e->runs) std::memcpy(record + r.at, r.before.data(), r.before.size());
-        if (!dryRun && !WriteRecordAt(*e->file, e->offset, record)) {
-            report(*e, UndoFailed, context);
-            continue;
-        }
-        report(*e, UndoRestored, context);
-    }
-}
+void JournalSetGroupRecords(std::uint32_t records) { groupRecords = records > 0 ? records : DefaultGroupRecords; }
 
 void ResetJournal() {
     JournalStop();
-    ForgetKnownRecords();
+    ForgetKept();
+    cause = NoCause;
+    groupRecords = DefaultGroupRecords;
 }

@@ -5,22 +5,10 @@
 #include <climits>
 #include <cstring>
 
-const RecordFile LastrecFile{"LASTREC", &hLastrec, sizeof(LastrecRecord)};
-const RecordFile FirstrecFile{"FIRSTREC", &hFirstrec, sizeof(FirstrecRecord)};
-const RecordFile IdentiteFile{"IDENTITE", &hIdentite, sizeof(IdentiteRecord)};
-const RecordFile EstimeFile{"ESTIM", &hEstime, sizeof(QuoteLine)};
-const RecordFile CliniqueFile{"CLINIQUE", &hClinique, sizeof(ClinicalLine)};
-const RecordFile FschemaFile{"FSCHEMA", &hFschema, sizeof(ChartEntry)};
-
 const LineChain ClinicalChain{&CliniqueFile, &LastClinicalLine, ClinicalField::PrevLine, ClinicalField::NextLine,
                               FirstrecField::ClinicalStart, FirstrecField::ClinicalEnd};
 const LineChain QuoteChain{&EstimeFile, &LastQuoteLine, QuoteField::PrevLine, QuoteField::NextLine,
                            FirstrecField::QuoteStart, FirstrecField::QuoteEnd};
-
-bool ReportShortTransfer(const RecordFile& file) {
-    ShowMessageBox(MainWindow, "Erreur", file.caption, BoxOk);
-    return false;
-}
 
 std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number) {
     return static_cast<std::uint32_t>(number) * file.recordSize - file.recordSize;
@@ -35,63 +23,17 @@ bool RecordBeyondFile(const RecordFile& file, std::int32_t number) {
     return RecordOffset(file, number) >= FileSizeLow(*file.handle);
 }
 
-namespace {
-
-// The last record of each file that was read or written while journaling,
-// with its bytes: the old bytes of the next write come from here, so the
-// journal adds no read of a data file. Every repair writes the record it
-// read last in that file (or wrote last, for a second write of it).
-struct KnownRecord {
-    const RecordFile* file;
-    bool known;
-    std::uint32_t offset;
-    std::uint8_t bytes[sizeof(IdentiteRecord)];
-};
-KnownRecord Known[] = {{&FirstrecFile, false, 0, {}}, {&IdentiteFile, false, 0, {}}, {&CliniqueFile, false, 0, {}},
-                       {&EstimeFile, false, 0, {}},   {&FschemaFile, false, 0, {}}};
-static_assert(sizeof(IdentiteRecord) >= sizeof(ClinicalLine) && sizeof(IdentiteRecord) >= sizeof(QuoteLine));
-
-KnownRecord* KnownFor(const RecordFile& file) {
-    for (KnownRecord& k : Known)
-        if (k.file == &file) return &k;
-    return nullptr;
-}
-
-void Remember(const RecordFile& file, std::uint32_t offset, const void* record, bool known) {
-    KnownRecord* k = JournalActive() ? KnownFor(file) : nullptr;
-    if (k == nullptr) return;
-    k->known = known;
-    k->offset = offset;
-    if (known) std::memcpy(k->bytes, record, file.recordSize);
-}
-
-} // namespace
-
-void ForgetKnownRecords() {
-    for (KnownRecord& k : Known) k.known = false;
-}
-
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record) {
-    const bool whole = FileRead(*file.handle, offset, record, file.recordSize) == file.recordSize;
-    Remember(file, offset, record, whole);
-    return whole || ReportShortTransfer(file);
+    return JournaledRead(file, offset, record) == file.recordSize || ReportShortTransfer(file);
 }
 
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record) {
-    if (JournalActive()) {
-        // A write whose old bytes the store does not hold could not be
-        // undone: it is refused rather than read again or left out.
-        const KnownRecord* k = KnownFor(file);
-        if (k == nullptr || !k->known || k->offset != offset) {
-            ShowMessageBox(MainWindow, "Écriture refusée : l'enregistrement n'a pas été lu avant.", file.caption,
-                           BoxOk | BoxIconStop);
-            return false;
-        }
-        if (!JournalWrite(file, offset, k->bytes, static_cast<const std::uint8_t*>(record))) return false;
+    switch (JournaledWrite(file, offset, record)) {
+    case WriteWhole: return true;
+    case WriteShort: return ReportShortTransfer(file);
+    case WriteRefused: break; // the journal has said why
     }
-    const bool whole = FileWrite(*file.handle, offset, record, file.recordSize) == file.recordSize;
-    Remember(file, offset, record, whole);
-    return whole || ReportShortTransfer(file);
+    return false;
 }
 
 bool ReadLastrec(std::uint32_t index, LastrecRecord& record) {

@@ -1,4 +1,5 @@
-// One-record operations on the data files.
+// One-record operations on the data files, above the journal's layer
+// (store/journal.h), which makes their transfers.
 //
 // Every operation is one absolute seek from the start of the file and one
 // transfer of one whole record. A transfer that comes up short is reported
@@ -8,24 +9,10 @@
 // arithmetic, so no record number, however damaged, overflows.
 #pragma once
 
+#include "store/recordfile.h"
 #include "store/records.h"
-#include "store/state.h"
 
 #include <cstdint>
-
-// A file of fixed-size records and the tag its errors carry.
-struct RecordFile {
-    const char* caption;
-    FileHandle* handle;
-    std::uint32_t recordSize;
-};
-
-extern const RecordFile LastrecFile;  // "LASTREC"
-extern const RecordFile FirstrecFile; // "FIRSTREC"
-extern const RecordFile IdentiteFile; // "IDENTITE"
-extern const RecordFile EstimeFile;   // "ESTIM"
-extern const RecordFile CliniqueFile; // "CLINIQUE"
-extern const RecordFile FschemaFile;  // "FSCHEMA"
 
 // Byte offset of 1-based record `number`: (number - 1) x size, modulo 2^32.
 std::uint32_t RecordOffset(const RecordFile& file, std::int32_t number);
@@ -40,16 +27,10 @@ std::int32_t RecordsInFile(const RecordFile& file);
 // file, or a read that failed. A file not open has no bytes.
 bool RecordBeyondFile(const RecordFile& file, std::int32_t number);
 
-// The box of a transfer of `file` that came up short; returns false.
-bool ReportShortTransfer(const RecordFile& file);
-
-// While journaling, the store keeps the last record of each file read or
-// written, and a write must be of that record (see store/journal.h).
+// One whole record at `offset`, through the journal's layer
+// (store/journal.h), which sees every transfer of a data file.
 bool ReadRecordAt(const RecordFile& file, std::uint32_t offset, void* record);
 bool WriteRecordAt(const RecordFile& file, std::uint32_t offset, const void* record);
-
-// The kept records forgotten (a new run, or a test).
-void ForgetKnownRecords();
 
 // lastrec is addressed by a 0-based index.
 bool ReadLastrec(std::uint32_t index, LastrecRecord& record);

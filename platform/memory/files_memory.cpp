@@ -59,8 +59,8 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     if (path == nullptr) return 0;
     const std::string p(path);
     auto it = files.find(p);
-    if (kind == CreateNewExclusive && it != files.end()) return 0;
-    if (kind == CreateExclusive || kind == CreateNewExclusive) {
+    if (kind == CreateNewSharedRead && it != files.end()) return 0;
+    if (kind == CreateExclusive || kind == CreateNewSharedRead) {
         if (!directories.count(DirectoryOf(p))) return 0;
         if (it != files.end() && it->second.holders > 0) return 0;
         MemoryFile& f = files[p];
@@ -69,7 +69,7 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     }
     if (it == files.end()) return 0;
     MemoryFile& f = it->second;
-    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
+    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly || kind == CreateNewSharedRead;
     if (f.exclusive || (!shared && f.holders > 0)) return 0;
     f.exclusive = !shared;
     ++f.holders;
@@ -107,7 +107,7 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     return allowed;
 }
 
-bool FileFlush(FileHandle file) { return Open(file) != nullptr; }
+bool FileFlush(FileHandle file) { return Open(file) != nullptr && FaultAllowedFlush(file); }
 
 bool MakeDirectory(const char* path) {
     // Only in a directory that exists, as on a disk.

@@ -36,7 +36,7 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     int fd = -1;
     if (kind == CreateExclusive) {
         fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    } else if (kind == CreateNewExclusive) {
+    } else if (kind == CreateNewSharedRead) {
         fd = ::open(p.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     } else if (kind == OpenSharedReadOnly) {
         fd = ::open(p.c_str(), O_RDONLY | O_CLOEXEC);
@@ -50,7 +50,7 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
         fd = ::open(p.c_str(), O_RDWR | O_CLOEXEC);
     }
     if (fd < 0) return 0;
-    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
+    const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly || kind == CreateNewSharedRead;
     if (!shared && ::flock(fd, LOCK_EX | LOCK_NB) != 0) {
         // Not shared: another holder of the file keeps us out, as a Windows
         // share mode of 0 would (advisory only, between cooperating programs).
@@ -92,7 +92,9 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     return done;
 }
 
-bool FileFlush(FileHandle file) { return file != 0 && ::fsync(Descriptor(file)) == 0; }
+bool FileFlush(FileHandle file) {
+    return file != 0 && FaultAllowedFlush(file) && ::fsync(Descriptor(file)) == 0;
+}
 
 bool MakeDirectory(const char* path) {
     const std::string p = NativePath(path);

@@ -20,12 +20,12 @@ FileHandle FileOpen(const char* path, FileOpenKind kind) {
     if (path == nullptr) return 0;
     const bool shared = kind == OpenSharedExisting || kind == OpenSharedReadOnly;
     const DWORD access = kind == OpenSharedReadOnly ? GENERIC_READ : GENERIC_READ | GENERIC_WRITE;
-    const DWORD share = shared                        ? (FILE_SHARE_READ | FILE_SHARE_WRITE)
-                        : kind == OpenGuardedExisting ? FILE_SHARE_READ
-                                                      : 0;
-    const DWORD disposition = kind == CreateExclusive      ? CREATE_ALWAYS
-                              : kind == CreateNewExclusive ? CREATE_NEW
-                                                           : OPEN_EXISTING;
+    const DWORD share = shared ? (FILE_SHARE_READ | FILE_SHARE_WRITE)
+                        : kind == CreateNewSharedRead || kind == OpenGuardedExisting ? FILE_SHARE_READ
+                                                                                     : 0;
+    const DWORD disposition = kind == CreateExclusive       ? CREATE_ALWAYS
+                              : kind == CreateNewSharedRead ? CREATE_NEW
+                                                            : OPEN_EXISTING;
     HANDLE h = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (h == INVALID_HANDLE_VALUE || h == nullptr) return 0;
     return FileHandleOf(h);
@@ -53,7 +53,9 @@ std::uint32_t FileWrite(FileHandle file, std::uint32_t offset, const void* buffe
     return done;
 }
 
-bool FileFlush(FileHandle file) { return file != 0 && FlushFileBuffers(NativeFile(file)); }
+bool FileFlush(FileHandle file) {
+    return file != 0 && FaultAllowedFlush(file) && FlushFileBuffers(NativeFile(file));
+}
 
 bool MakeDirectory(const char* path) {
     if (CreateDirectoryA(path, nullptr)) return true;

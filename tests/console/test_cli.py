@@ -49,12 +49,25 @@ def frame(kind, payload):
     return record + check.to_bytes(4, "little")
 
 
-# Corriger wrote clinique line 2 (its first four bytes now "\x1b[2J") and
-# line 3 (its first two said to be "zz", which they are not); then a crash
-# cut the next record after five bytes.
+# A journal of the first format: Corriger wrote clinique line 2 (its first
+# four bytes now "\x1b[2J") and line 3 (its first two said to be "zz", which
+# they are not), then estime line 2 (now "NN"); then a crash cut the next
+# record after five bytes.
 JOURNAL_BYTES = (b"CHKORTJ120240115093000\r\n" + frame(b"C", b"20240115093100Corriger")
                  + frame(b"W", b"\x03" + (224).to_bytes(4, "little") + b"\x00\x00\x04\x00ABCD\x1b[2J")
-                 + frame(b"W", b"\x03" + (448).to_bytes(4, "little") + b"\x00\x00\x02\x00xyzz") + b"W\x09\x00\x00\x00")
+                 + frame(b"W", b"\x03" + (448).to_bytes(4, "little") + b"\x00\x00\x02\x00xyzz")
+                 + frame(b"W", b"\x04" + (86).to_bytes(4, "little") + b"\x00\x00\x02\x00abNN") + b"W\x09\x00\x00\x00")
+# Of this format: Corriger on patient 3's quotes seen from their end, ended;
+# then a colour change in groups from clinique line 5, whose second record
+# has a run of no byte, which no journal holds: the reading stops there.
+JOURNAL2 = "crossed/chkort-journal/20240116-080000.jnl"
+JOURNAL2_BYTES = (b"CHKORTJ220240116080000\r\n"
+                  + frame(b"C", b"20240116080100" + (3).to_bytes(4, "little") + b"\x04\x00Corriger")
+                  + frame(b"W", b"\x04" + (172).to_bytes(4, "little") + b"\x43\x00\x01\x00\x05\x00") + frame(b"E", b"")
+                  + frame(b"C", b"20240116080200" + (0).to_bytes(4, "little") + b"\x17\x01Changer la couleur")
+                  + frame(b"G", b"\x03" + (896).to_bytes(4, "little") + (896 + 4096 * 224).to_bytes(4, "little"))
+                  + frame(b"W", b"\x03" + (896).to_bytes(4, "little") + b"\x8d\x00\x01\x00\x31\x32")
+                  + frame(b"W", b"\x03" + (1120).to_bytes(4, "little") + b"\x8d\x00\x00\x00") + frame(b"E", b""))
 
 # Run in the test's directory {root}, which holds the practices and is TMPDIR:
 # arguments, exit status, pieces of stdout, a piece of stderr.
@@ -162,16 +175,26 @@ CASES = [
      "diagnostic, faute de son fichier : fiche clinique.\n"),
     # The journals: listed with their commands, undone newest first, a record
     # changed since kept; the data files stay closed to writing but for
-    # annuler, which here cannot open them so.
-    (["journal", "sound"], 1, ("20240115-093000.jnl  15/01/2024 09:30:00  2 enregistrements modifiés\n"
-                               "  15/01/2024 09:31:00  Corriger : 2\n"), "5 octets après son dernier enregistrement"),
+    # annuler, which here cannot open clinique and estime so, and says it.
+    (["journal", "sound"], 1, ("20240115-093000.jnl  15/01/2024 09:30:00  3 enregistrements modifiés\n"
+                               "  15/01/2024 09:31:00  Corriger, lignes 2 à 3 de la fiche clinique, ligne 2 du devis : "
+                               "3 enregistrements modifiés\n  journal coupé : ses 5 derniers octets"), ""),
+    (["journal", "crossed"], 1, ("  16/01/2024 08:01:00  Corriger, patient 3, vue du devis à partir de la fin : "
+                                 "1 enregistrement modifié\n  16/01/2024 08:02:00  Changer la couleur, ligne 5 de la "
+                                 "fiche clinique : 1 enregistrement modifié\n  « Changer la couleur » n'est pas "
+                                 "terminée (chkort.exe encore ouvert, ou arrêt brutal) : les lignes 5 à 30 de la fiche "
+                                 "clinique peuvent porter des modifications que le journal n'a pas", "journal coupé"), ""),
     (["journal", "damaged"], 0, "aucun journal dans damaged/chkort-journal\n", ""),
     (["annuler", "20240115-093000.jnl", "sound", "--essai"], 1,
-     "clinique enregistrement 3 (octet 448) : conservé, modifié depuis par un autre programme\n"
-     "clinique enregistrement 2 (octet 224) : à rétablir\n1 à rétablir, 0 déjà d'origine, 1 conservé, 0 en échec\n",
-     "20240115-093000.jnl est coupé : 5 octets"),
-    (["annuler", JOURNAL, "sound", "--essai"], 1, "clinique enregistrement 2 (octet 224) : à rétablir\n", ""),
-    (["annuler", "20240115-093000.jnl", "sound"], 2, "", "impossible d'ouvrir en écriture le fichier sound/lastrec"),
+     ("ligne 2 du devis : à rétablir (estime, octet 86)\n"
+      "ligne 3 de la fiche clinique : conservée, modifiée depuis par un autre programme (clinique, octet 448)\n"
+      "ligne 2 de la fiche clinique : à rétablir (clinique, octet 224)\n2 à rétablir, 0 déjà d'origine, 1 conservé, "
+      "0 en échec ; journal coupé : ses 5 derniers octets",
+      "sound/clinique ne peut pas être ouvert en écriture : annuler sans --essai s'arrêtera là",
+      "À faire : chkort-cli test clinique sound dit si des chaînes sont à réparer"), ""),
+    (["annuler", JOURNAL, "--essai"], 1, "ligne 2 de la fiche clinique : à rétablir (clinique, octet 224)\n", ""),
+    (["annuler", "20240115-093000.jnl", "sound"], 2, "",
+     "impossible d'ouvrir en écriture le fichier sound/clinique : rien n'est annulé"),
     (["annuler", "other.jnl", "sound", "--essai"], 2, "", "journal introuvable : other.jnl"),
     (["annuler", "sound/lastrec", "sound", "--essai"], 2, "", "sound/lastrec n'est pas un journal de chkort.exe"),
     (["annuler", "--essai"], 2, "", "annuler : quel journal ?"),
@@ -194,8 +217,11 @@ class Invocations(unittest.TestCase):
         lastrec.write_bytes(lastrec.read_bytes()[:12] + (3000000).to_bytes(4, "little") + lastrec.read_bytes()[16:])
         clinique = root / "sound" / "clinique"  # line 2 is patient 1's first
         clinique.write_bytes(clinique.read_bytes()[:224] + b"\x1b[2J" + clinique.read_bytes()[228:])
-        (root / JOURNAL).parent.mkdir()
-        (root / JOURNAL).write_bytes(JOURNAL_BYTES)
+        estime = root / "sound" / "estime"
+        estime.write_bytes(estime.read_bytes()[:86] + b"NN" + estime.read_bytes()[88:])
+        for journal, data in ((JOURNAL, JOURNAL_BYTES), (JOURNAL2, JOURNAL2_BYTES)):
+            (root / journal).parent.mkdir()
+            (root / journal).write_bytes(data)
         files = sorted(p for p in root.glob("*/**/*") if p.is_file())
         for p in files:
             os.utime(p, ns=(10 ** 18, 10 ** 18))  # 2001

@@ -135,16 +135,26 @@ class Window(WineTest):
         self.assertEqual(len(journals), 1, journals)
         listed = self.wine(CLI_EXE, "journal", "c:\\ortavo\\data")
         self.assertEqual(listed.returncode, 0, listed.stderr)
-        # Each command with the records it changed, as repairs.golden has them.
+        # Each command with its patient and view, or its lines, and the records
+        # it changed, as repairs.golden has them.
         lines = listed.stdout.decode().splitlines()
-        self.assertTrue(lines[0].endswith("  30 enregistrements modifiés"), lines[0])
+        self.assertTrue(lines[0].endswith("  17 enregistrements modifiés"), lines[0])
         self.assertEqual([line[23:] for line in lines[1:]], [
-            "Correction d'une ligne en fiche clinique : 1", "Correction d'une ligne en devis : 1",
-            "Correction du Firstrec pour clinique : 1", "Correction du Firstrec pour devis : 1",
-            "Correction du Firstrec pour schéma dentaire : 1", "Corriger : 2", "RAZ Solde patient : 1",
-            "Supprimer facturation Ordonnance : 9", "Changer le numero du user : 4",
-            "Changer le numero du dessin : 2", "Changer la couleur de la ligne en clinique : 7"])
-        undo = self.wine(CLI_EXE, "annuler", journals[0], "c:\\ortavo\\data")
+            "Correction d'une ligne en fiche clinique, patient 1, fiche clinique : 1 enregistrement modifié",
+            "Correction d'une ligne en devis, patient 1, devis : 1 enregistrement modifié",
+            "Correction du Firstrec pour clinique, patient 2, fiche clinique : 1 enregistrement modifié",
+            "Correction du Firstrec pour devis, patient 3, devis : 1 enregistrement modifié",
+            "Correction du Firstrec pour schéma dentaire, patient 2, schéma dentaire : 1 enregistrement modifié",
+            "Corriger, patient 3, vue de la fiche clinique à partir du début : 2 enregistrements modifiés",
+            "RAZ Solde patient, patient 2 : 1 enregistrement modifié",
+            "Supprimer facturation Ordonnance, entre les lignes 1 et 10 de la fiche clinique, lignes 2 à 4 du devis : "
+            "9 enregistrements modifiés",
+            "Changer le numero du user, lignes 1, 6, 10 et 11 de la fiche clinique : 4 enregistrements modifiés",
+            "Changer le numero du dessin, lignes 8 et 10 de la fiche clinique : 2 enregistrements modifiés",
+            "Changer la couleur de la ligne en clinique, entre les lignes 1 et 12 de la fiche clinique : "
+            "7 enregistrements modifiés"])
+        # Given by its full path alone, the journal is undone on its own practice.
+        undo = self.wine(CLI_EXE, "annuler", "c:\\ortavo\\data\\chkort-journal\\" + journals[0])
         self.assertEqual(undo.returncode, 0, undo.stdout + undo.stderr)
         self.assertEqual({f: (self.data / f).read_bytes() for f in DATA_FILES}, before)
 

@@ -1,5 +1,7 @@
 #include "tests/unit/standins.h"
 
+#include "platform/record/record.h"
+
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -7,17 +9,10 @@
 namespace {
 std::deque<DialogAnswer> answers;
 std::vector<DialogKind> shown;
-} // namespace
+std::size_t boxesOverDialogs = 0;
 
-void ScriptDialogs(std::vector<DialogAnswer> script) {
-    answers.assign(script.begin(), script.end());
-    shown.clear();
-}
-
-const std::vector<DialogKind>& DialogsShown() { return shown; }
-std::size_t DialogAnswersLeft() { return answers.size(); }
-
-void RunInputDialog(WindowRef, DialogKind kind) {
+// The scripted answers, until one closes the dialog.
+void AnsweredDialog(DialogKind kind) {
     shown.push_back(kind);
     for (;;) {
         if (answers.empty()) {
@@ -36,4 +31,23 @@ void RunInputDialog(WindowRef, DialogKind kind) {
         for (std::size_t i = 0; i < a.texts.size() && i < 4; ++i) texts[i] = a.texts[i].c_str();
         if (DialogConfirm(WindowRef{0x4444}, kind, texts)) return;
     }
+}
+
+} // namespace
+
+void ScriptDialogs(std::vector<DialogAnswer> script) {
+    answers.assign(script.begin(), script.end());
+    shown.clear();
+    boxesOverDialogs = 0;
+}
+
+std::size_t BoxesOverDialogs() { return boxesOverDialogs; }
+
+const std::vector<DialogKind>& DialogsShown() { return shown; }
+std::size_t DialogAnswersLeft() { return answers.size(); }
+
+void RunInputDialog(WindowRef, DialogKind kind) {
+    const std::size_t boxes = RecordedBoxes().size();
+    AnsweredDialog(kind);
+    boxesOverDialogs += RecordedBoxes().size() - boxes;
 }

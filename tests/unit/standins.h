@@ -21,3 +21,5 @@ void ScriptDialogs(std::vector<DialogAnswer> answers);
 const std::vector<DialogKind>& DialogsShown();
 // Answers not used yet.
 std::size_t DialogAnswersLeft();
+// Message boxes shown while a dialog was open, since the last ScriptDialogs.
+std::size_t BoxesOverDialogs();

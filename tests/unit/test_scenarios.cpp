@@ -8,6 +8,7 @@
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "store/journal.h"
+#include "store/recordio.h"
 
 #include <cstring>
 #include <filesystem>
@@ -536,18 +537,32 @@ SCENARIO(journal_undo) {
     MiniPractice back = m;
     back.clinique[5 * L::clinique::size + L::clinique::user.at] = '9';
     ExpectFiles(back);
-    // A crash in the middle of the last record: read up to the one before.
+    // A power cut in the middle of the billing's last group: its end lost,
+    // and its last write cut short. Read up to the one before.
     L::Bytes cut = Get(journal);
-    cut.resize(cut.size() - 3);
+    cut.resize(cut.size() - 9 - 3);
     Put(journal, cut);
     Step("journal cut short", [&] {
         Journal j;
         ASSERT_TRUE(ReadJournal(journal.c_str(), j));
         EXPECT_TRUE(j.cut);
         // The billing's last write: 9 bytes of framing, 5 of file and
-        // offset, a run of 4 + 2 x 4; 7 commands and 17 writes before.
+        // offset, a run of 4 + 2 x 4. Before it 7 commands (6 ended), the
+        // groups of the user edit and of the billing, and 17 writes.
         EXPECT_EQ(j.size - j.wholeBytes, 26u - 3u);
-        EXPECT_EQ(j.entries.size(), 24u);
+        EXPECT_EQ(j.entries.size(), 7u + 6u + 2u + 17u);
+        const std::vector<JournalCommandRecord> commands = JournalCommands(j);
+        ASSERT_EQ(commands.size(), 7u);
+        for (std::size_t i = 0; i < 6; ++i) EXPECT_TRUE(commands[i].ended && !commands[i].lackFile) << i;
+        // The billing, begun and not ended: its group's lines may hold
+        // changes the journal lacks.
+        EXPECT_FALSE(commands[6].ended);
+        EXPECT_EQ(commands[6].writes, 5u);
+        EXPECT_EQ(commands[6].lackFile, &CliniqueFile);
+        EXPECT_EQ(commands[6].lackFirst, 0u);
+        EXPECT_EQ(commands[6].lackEnd, 4096u * 224u);
+        // The user edit changed 6 records of clinique in 6 writes.
+        EXPECT_EQ(commands[4].records, 6u);
     });
     // The journal's first transfer, its header, falls short: nothing is
     // written; the next command writes the header first.
@@ -561,11 +576,26 @@ SCENARIO(journal_undo) {
     Put(JournalFolder, {});
     Command(CMD_RESET_BALANCE, {Patient("1")});
     ExpectFiles(m);
-    // A write that does not follow the read of its record is refused.
-    Step("a write without its read", [] {
-        ClinicalLine line{};
-        EXPECT_FALSE(WriteCliniqueLine(3, line));
+    // A write of a record other than the one last read in its file: the
+    // journal reads its old bytes itself, and undoing gives them back.
+    std::filesystem::remove(dir / JournalFolder);
+    Open(m);
+    Step("a write without its read", [&] {
+        JournalCommand("sans lecture");
+        ClinicalLine line{}, other{};
+        ASSERT_TRUE(ReadCliniqueLine(3, line));
+        ASSERT_TRUE(ReadCliniqueLine(2, other)); // the journal keeps line 2 now
+        line.bytes[0] ^= 0xFF;
+        EXPECT_TRUE(WriteCliniqueLine(3, line));
+        std::string path = JournalPath();
+        for (char& c : path)
+            if (c == '\\') c = '/';
+        JournalStop();
+        Journal j;
+        ASSERT_TRUE(ReadJournal(path.c_str(), j));
+        UndoJournal(j, false, [](const JournalEntry&, UndoOutcome o, void*) { EXPECT_EQ(o, UndoRestored); }, nullptr);
     });
+    ExpectFiles(m);
 }
 
 // ---------------------------------------------------------------- shell

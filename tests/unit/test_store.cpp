@@ -6,6 +6,7 @@
 
 #include "store/datafiles.h"
 #include "store/format.h"
+#include "store/journal.h"
 #include "store/links.h"
 #include "store/recordio.h"
 
@@ -201,6 +202,50 @@ TEST_F(Store, EachRecordAtItsPlace) {
         std::memcpy(expected.data() + c.offset, Pattern(41, c.size).data(), c.size);
         ASSERT_TRUE(c.write(c.number, Pattern(41, c.size).data()));
         EXPECT_EQ(Get(c.file), expected);
+    }
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+}
+
+// The journal's order of transfers for three lines rewritten, by durability,
+// then a commit and the command's end (r/w a data read/write, J/F a journal
+// write/flush): what reaches the disk before which data write; and the
+// journal read back by another program while the run still holds it.
+TEST_F(Store, TheJournalsWritesFlushesAndReaders) {
+    const std::pair<JournalDurability, const char*> cases[] = {
+        {JournalEachWrite, "rJFwrJFwrJFwJF"}, {JournalInGroups, "rJFwrwrwJFJF"}, {JournalAtCommit, "rrrJFwwwJF"}};
+    for (const auto& [durability, expected] : cases) {
+        SCOPED_TRACE(expected);
+        fs::remove_all(dir / JournalFolder);
+        JournalStart(dir.string().c_str());
+        JournalCommand("trois lignes", durability);
+        FaultStartLog();
+        for (std::int32_t n = 1; n <= 3; ++n) {
+            ClinicalLine line;
+            ASSERT_TRUE(ReadCliniqueLine(n, line));
+            line.bytes[0] ^= 0xFF;
+            ASSERT_TRUE(WriteCliniqueLine(n, line));
+        }
+        if (durability == JournalAtCommit) {
+            EXPECT_EQ(Get("clinique"), MiniPractice(12, 12, 12, 12).clinique) << "held until the commit";
+        }
+        EXPECT_TRUE(JournalCommit());
+        std::string path = JournalPath(), order;
+        for (char& c : path)
+            if (c == '\\') c = '/';
+        Journal j;
+        ASSERT_TRUE(ReadJournal(path.c_str(), j)) << "held by the run, and yet readable";
+        EXPECT_EQ(fs::path(path).filename().string(), j.time.substr(0, 8) + "-" + j.time.substr(8) + ".jnl");
+        EXPECT_FALSE(JournalCommands(j).at(0).ended);
+        JournalCommandEnd();
+        for (const LoggedTransfer& t : FaultLog())
+            if (t.file == hClinique || t.isWrite || t.isFlush)
+                order += t.file == hClinique ? (t.isWrite ? 'w' : 'r') : t.isFlush ? 'F' : 'J';
+        EXPECT_EQ(order, expected);
+        ASSERT_TRUE(ReadJournal(path.c_str(), j));
+        EXPECT_TRUE(JournalCommands(j).at(0).ended);
+        EXPECT_EQ(JournalCommands(j).at(0).records, 3u);
+        FaultDisarm();
+        JournalStop();
     }
     EXPECT_EQ(Boxes(), std::vector<std::string>{});
 }

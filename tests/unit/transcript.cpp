@@ -112,8 +112,9 @@ std::string ReportFile(const std::string& name, const L::Bytes& now) {
 }
 
 // The records a step added to the run's journal, read by this test's own
-// knowledge of the format: the header, each command, each write with its
-// runs of old and new bytes; a frame whose check is wrong, or bytes left
+// knowledge of the format: the header, each command with its subject and
+// durability, each group, each write with its runs of old and new bytes,
+// each command's end; a frame whose check is wrong, or bytes left
 // after the last whole record, said as such. Times are left out: they are
 // the clock's.
 std::string JournalChanges(const L::Bytes* before, const L::Bytes& now) {
@@ -135,8 +136,18 @@ std::string JournalChanges(const L::Bytes* before, const L::Bytes& now) {
         for (std::size_t i = at; i < at + 5 + length; ++i) h = (h ^ now[i]) * 16777619u;
         const bool shown = !before || at >= before->size();
         const std::size_t body = at + 5;
-        if (shown && now[at] == 'C') {
-            s << "journal command " << Quoted(std::string(now.begin() + body + 14, now.begin() + body + length));
+        if (shown && now[at] == 'C' && length >= 20) {
+            const char* durability[] = {"each write", "in groups", "at commit"};
+            s << "journal command " << Quoted(std::string(now.begin() + body + 20, now.begin() + body + length))
+              << std::dec << ", patient " << u32(body + 14) << ", mode " << +now[body + 18] << ", "
+              << (now[body + 19] < 3 ? durability[now[body + 19]] : "durability ?") << std::hex;
+        } else if (shown && now[at] == 'G' && length == 9) {
+            const unsigned file = now[body] < 6 ? now[body] : 0;
+            s << "journal group " << files[file] << std::dec << " @" << u32(body + 1) << " to @" << u32(body + 5)
+              << " (records " << u32(body + 1) / sizes[file] + 1 << " to " << u32(body + 5) / sizes[file] << ")"
+              << std::hex;
+        } else if (shown && now[at] == 'E' && length == 0) {
+            s << "journal end of command";
         } else if (shown && now[at] == 'W') {
             const unsigned file = now[body] < 6 ? now[body] : 0;
             s << "journal write " << files[file] << std::dec << " @" << u32(body + 1) << " (record "
