@@ -100,16 +100,6 @@ std::uint32_t FileSizeLow(FileHandle file);
 // separator. Returns false (with an empty buffer) when it does not fit.
 bool WorkingDirectory(char* buffer, std::size_t capacity);
 
-// A read-only view of `length` bytes of the file from `offset`, a multiple
-// of 64 KiB (no further than the file holds), for taking a whole file's
-// links out without copying it; null when the system gives none: the caller
-// then reads in blocks. The view shows the file as it is: one truncated by
-// another process while mapped may fault on Linux (Windows refuses to
-// truncate a mapped file), so views are for reading copies quickly, never
-// for the window.
-const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length);
-void FileUnmapView(const void* view, std::size_t length);
-
 // Zeroed memory for a table of a whole file's links, walked at random: where
 // the system can, in large pages, so that a walk does not also miss the
 // address translation at every step. Null when there is not enough memory.

@@ -17,33 +17,19 @@ std::int32_t Holdable(const RecordFile& file, std::int32_t counter) {
         0, std::min<std::int64_t>({counter, RecordsInFile(file), unwrapped})));
 }
 
-// Views of the file are taken a few MiB at a time: the pages of a view count
-// as the process's memory while it lasts, and a whole file's would be most
-// of it. Offsets of views are multiples of 64 KiB, as Windows wants them.
-constexpr std::uint64_t ViewBytes = 8u << 20;
-constexpr std::uint64_t ViewAlign = 64u << 10;
-
-// Hands records 1..want to `take`, from views of the file where the system
-// gives them, else read in large blocks; returns how many came whole. A
-// block that comes up short ends the reading: the records after it are left
-// to one-record reads.
+// Hands records 1..want to `take`, read in large blocks; returns how many
+// came whole. A block that comes up short ends the reading: the records
+// after it are left to one-record reads.
+//
+// Blocks rather than views of the file (mmap, MapViewOfFile): measured on
+// two machines, taking the links of a million lines out of 1 MiB blocks
+// took 11-15 ms against 17-23 ms out of 8 MiB views, it keeps 1 MiB of the
+// file in memory rather than 8, and a file truncated by another program
+// while it is read gives a short block here, where a view would fault.
 template <typename Take>
 std::int32_t ReadInBlocks(const RecordFile& file, std::int32_t want, Take take) {
     const std::uint32_t size = file.recordSize;
     std::int32_t done = 0;
-    while (done < want) {
-        const std::uint64_t first = static_cast<std::uint64_t>(done) * size;
-        const std::uint64_t start = first - first % ViewAlign;
-        const auto count = static_cast<std::int32_t>(
-            std::min<std::uint64_t>(static_cast<std::uint64_t>(want - done), (start + ViewBytes - first) / size + 1));
-        const auto length = static_cast<std::size_t>(first + static_cast<std::uint64_t>(count) * size - start);
-        const void* view = FileMapView(*file.handle, start, length);
-        if (view == nullptr) break;
-        const std::uint8_t* bytes = static_cast<const std::uint8_t*>(view) + (first - start);
-        for (std::int32_t i = 0; i < count; ++i) take(done + 1 + i, bytes + static_cast<std::size_t>(i) * size);
-        FileUnmapView(view, length);
-        done += count;
-    }
     const std::uint32_t perBlock = BlockBytes / size;
     std::vector<std::uint8_t> block(static_cast<std::size_t>(perBlock) * size);
     while (done < want) {

@@ -1,5 +1,5 @@
 // The links of a practice's chains, taken out of their files in one pass
-// (through read-only views, or large sequential reads), for walks done in
+// (large sequential reads), for walks done in
 // memory.
 //
 // The window reads one record per walk step, as the host does; a console

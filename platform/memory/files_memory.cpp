@@ -134,8 +134,3 @@ void* TableAlloc(std::size_t bytes) { return std::calloc(1, bytes); }
 
 void TableFree(void* table, std::size_t) { std::free(table); }
 
-// None: the fuzzers take the links out of their files in blocks, the way a
-// system that gives no view does.
-const void* FileMapView(FileHandle, std::uint64_t, std::size_t) { return nullptr; }
-
-void FileUnmapView(const void*, std::size_t) {}

@@ -126,18 +126,6 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     return true;
 }
 
-const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length) {
-    if (file == 0 || length == 0) return nullptr;
-    void* view = mmap(nullptr, length, PROT_READ, MAP_SHARED, Descriptor(file), static_cast<off_t>(offset));
-    if (view == MAP_FAILED) return nullptr;
-    madvise(view, length, MADV_SEQUENTIAL);
-    return view;
-}
-
-void FileUnmapView(const void* view, std::size_t length) {
-    if (view != nullptr) munmap(const_cast<void*>(view), length);
-}
-
 // The memory of a table comes from mmap, which AddressSanitizer knows
 // nothing of: a step one record past the end would land in the rest of the
 // page unseen. Under it, a red zone follows the table, poisoned.

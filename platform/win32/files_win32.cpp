@@ -91,19 +91,6 @@ bool WorkingDirectory(char* buffer, std::size_t capacity) {
     return true;
 }
 
-const void* FileMapView(FileHandle file, std::uint64_t offset, std::size_t length) {
-    if (file == 0 || length == 0) return nullptr;
-    HANDLE mapping = CreateFileMappingA(NativeFile(file), nullptr, PAGE_READONLY, 0, 0, nullptr);
-    if (mapping == nullptr) return nullptr;
-    const void* view = MapViewOfFile(mapping, FILE_MAP_READ, static_cast<DWORD>(offset >> 32),
-                                     static_cast<DWORD>(offset), length);
-    CloseHandle(mapping); // the view keeps the mapping for as long as it lasts
-    return view;
-}
-
-void FileUnmapView(const void* view, std::size_t) {
-    if (view != nullptr) UnmapViewOfFile(view);
-}
 
 // Large pages need a privilege that a technician's account does not have:
 // committed pages are what there is.
