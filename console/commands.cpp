@@ -1,11 +1,11 @@
 // test: the window's integrity analysis over links held in memory, with the
 // window's report and owner map; sizes and show: the window's own code on a
 // console surface, and what it drew, printed.
-#include "console/chains.h"
+#include "checks/checks.h"
+#include "checks/held_chains.h"
+#include "checks/print.h"
 #include "console/cli.h"
 #include "console/system.h"
-#include "checks/checks.h"
-#include "checks/print.h"
 #include "resources/version.h"
 #include "store/state.h"
 #include "window/state.h"

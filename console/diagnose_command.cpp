@@ -1,7 +1,7 @@
 // diagnose: one patient's chains, what the test says of them, what is wrong,
 // and the window's repair with the values to type, in plain French.
+#include "checks/diagnosis.h"
 #include "console/cli.h"
-#include "console/diagnose.h"
 #include "console/explain.h"
 #include "console/system.h"
 #include "console/walk_picture.h"

@@ -1,4 +1,5 @@
-// What the console reports, one finding at a time, and its JSON form.
+// What the analysis of the chains and of the files' sizes finds, one finding
+// at a time, and its JSON form.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,6 @@
-#include "console/findings.h"
+#include "checks/findings.h"
 
-#include "platform/console/console.h"
+#include "platform/console/text.h"
 
 #include <cstdio>
 

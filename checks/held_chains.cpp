@@ -1,4 +1,4 @@
-#include "console/chains.h"
+#include "checks/held_chains.h"
 
 #include "checks/integrity.h"
 #include "store/state.h"
