@@ -2,6 +2,8 @@
 // at a time, and its JSON form.
 #pragma once
 
+#include "checks/finding_kinds.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -9,8 +11,7 @@
 #include <vector>
 
 struct Finding {
-    std::string code;           // stable, e.g. "next-out-of-range"
-    const char* severity = "error"; // "error" or "warning"
+    FindingKind kind = FindingKinds; // its code and severity (KindInfo); set by whoever makes it
     std::int32_t patient = 0;   // 0: no patient
     std::int32_t record = 0;    // 0: no record
     bool fromReport = false;    // a line of the window's report, or the console's own

@@ -98,7 +98,7 @@ int RunTest(const CliOptions& o) {
         if (!f.fromReport && f.patient != 0) {
             ConsoleSay(stderr, "chkort-cli: %s\n", Cp1252ToUtf8(f.text).c_str());
             untested.push_back({f.patient, f.patient == test.endedAt ? LastPatient : f.patient});
-            chainsUnknown = chainsUnknown || f.code != "unreadable-record";
+            chainsUnknown = chainsUnknown || f.kind != FindingUnreadableLine;
         }
     }
     if (!unreachable.empty() && !chainsUnknown)
@@ -152,7 +152,7 @@ int RunSizes(const CliOptions& o) {
                                               : "chkort-cli: %s\n",
                    why.c_str());
         Finding f;
-        f.code = IsFile(file.name) ? "file-not-opened" : "file-missing";
+        f.kind = IsFile(file.name) ? FindingFileNotOpened : FindingFileMissing;
         f.file = file.name;
         findings.push_back(f);
         if (file.handle == &patientTri) // not one of the seven rows
@@ -168,10 +168,9 @@ int RunSizes(const CliOptions& o) {
         const bool open = row.size >= 0;
         if (row.verdict != SizeOk && open) {
             Finding f;
-            f.code = row.verdict == SizeTooShort ? "file-too-short" : "file-too-large";
-            f.severity = row.verdict == SizeTooShort ? "error" : "warning";
+            f.kind = row.verdict == SizeTooShort ? FindingFileTooShort : FindingFileTooLarge;
             f.file = name;
-            f.numbers = {{"size", row.size}, {"expected", row.expected}};
+            f.numbers = {{KindInfo(f.kind).value, row.size}, {KindInfo(f.kind).value2, row.expected}};
             findings.push_back(f);
         }
         if (row.verdict == SizeTooShort)
