@@ -50,7 +50,7 @@ std::string FindingJson(const Finding& f) {
 }
 
 std::string FindingLine(const Finding& f) {
-    if (f.record == 0 || f.recordInText) return f.text;
+    if (f.record == 0 || KindInfo(f.kind).recordInText) return f.text;
     return f.text + "   (ligne " + std::to_string(f.record) + " du fichier)";
 }
 

@@ -16,7 +16,6 @@ struct Finding {
     std::int32_t record = 0;    // 0: no record
     bool fromReport = false;    // a line of the window's report, or the console's own
     std::string text;           // the report line, or the console's sentence (Windows-1252, without CR LF)
-    bool recordInText = false;  // the text names the record already
     std::vector<std::pair<const char*, long long>> numbers; // further named values
     std::vector<std::int32_t> patients; // every patient claiming the record
     std::string file;           // the data file it is about, when not implied

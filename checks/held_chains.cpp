@@ -66,7 +66,6 @@ void HeldFound(void* context, const ChainFinding& found) {
     f.record = found.record;
     if (kind.value) f.numbers.push_back({kind.value, found.value});
     if (kind.value2) f.numbers.push_back({kind.value2, found.value2});
-    f.recordInText = kind.recordInText;
     char text[130];
     const int n = ChainFindingText(found, text, sizeof text);
     if (n > 0) {
@@ -218,7 +217,6 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
         for (std::size_t i = 0; i < patients.size(); ++i)
             names += (i == 0 ? "" : i + 1 < patients.size() ? ", " : " et ") + std::to_string(patients[i]);
         f.text = Said(KindInfo(f.kind).said, static_cast<long>(line), names.c_str());
-        f.recordInText = true;
         findings.push_back(std::move(f));
     }
     for (const std::int32_t r : UnreachableLines(held)) {
@@ -226,7 +224,6 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
         f.kind = FindingUnreachableLine;
         f.record = r;
         f.text = Said(KindInfo(f.kind).said, static_cast<long>(r));
-        f.recordInText = true;
         findings.push_back(std::move(f));
     }
 }
