@@ -22,33 +22,13 @@ namespace {
 
 constexpr std::int32_t WalkLimit = 5000;
 
-// The report's line of each kind of finding, with the values it names.
-struct FindingForm {
-    const char* format; // null: not a line of the report
-    bool namesRecord, namesValue; // the second number is the record, or the value
-};
-const FindingForm Forms[ChainFindingKinds] = {
-    {"Erreur debutacte -> N° patient = %8ld", false, false},
-    {"N° patient = %8ld -->Enregistrement = %9ld", true, false},
-    {"N° patient = %8ld -->Enregistrement = %9ld", true, false},
-    {"Croisement N° patient = %8ld --> %9ld", false, true},
-    {"Fiche alterée -> N° patient = %8ld", false, false},
-    {"Erreur suivant -> N° patient = %8ld", false, false},
-    {"Erreur finacte -> N° patient = %8ld", false, false},
-    {"Erreur Precedent -> N° patient = %8ld", false, false},
-    {"Erreur lignes différentes début-fin -> N° patient = %8ld", false, false},
-    {nullptr, false, false},
-    {nullptr, false, false},
-    {nullptr, false, false},
-};
-
 struct Check {
     const LineChain& chain;
     const ChainSource& source;
     std::int32_t count; // N, the file's counter
 };
 
-void Found(const Check& check, ChainFindingKind kind, std::int32_t p, std::int32_t record = 0,
+void Found(const Check& check, FindingKind kind, std::int32_t p, std::int32_t record = 0,
            std::int32_t value = 0, std::int32_t value2 = 0) {
     check.source.found(check.source.context, ChainFinding{kind, p, record, value, value2});
 }
@@ -121,10 +101,10 @@ void CheckPatient(const Check& check, std::int32_t p, const FirstrecRecord& ends
 } // namespace
 
 int ChainFindingText(const ChainFinding& finding, char* text, std::size_t capacity) {
-    const FindingForm& form = Forms[finding.kind];
-    if (form.format == nullptr || capacity == 0) return 0;
-    const long second = form.namesRecord ? finding.record : form.namesValue ? finding.value : 0;
-    const int n = std::snprintf(text, capacity, form.format, static_cast<long>(finding.patient), second);
+    const FindingKindInfo& kind = KindInfo(finding.kind);
+    if (kind.report == nullptr || capacity == 0) return 0;
+    const long second = kind.second == ReportRecord ? finding.record : kind.second == ReportValue ? finding.value : 0;
+    const int n = std::snprintf(text, capacity, kind.report, static_cast<long>(finding.patient), second);
     return n < 0 ? 0 : n < static_cast<int>(capacity) ? n : static_cast<int>(capacity) - 1;
 }
 

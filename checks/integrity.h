@@ -7,29 +7,14 @@
 // reports are the same bytes.
 #pragma once
 
+#include "checks/finding_kinds.h"
 #include "store/recordio.h"
 
 #include <cstddef>
 #include <cstdint>
 
-enum ChainFindingKind {
-    FindingBadStart,     // the start pointer is out of the file
-    FindingFirstHasPrev, // the first line's previous link is not 0
-    FindingLastHasNext,  // the last line's next link is not 0
-    FindingCrossing,     // the walk runs onto another patient's line
-    FindingRunaway,      // the walk goes on past 5000 lines
-    FindingBadNext,      // the forward walk ends on a link out of the file
-    FindingBadEnd,       // the end pointer is out of the file
-    FindingBadPrev,      // the backward walk ends on a link out of the file
-    FindingCountsDiffer, // the two walks count different numbers of lines
-    FindingUnreadableLine, // a line the file does not hold whole: the patient's test stops
-    FindingUnreadableEnds, // the patient's firstrec record cannot be read
-    FindingEndsBeyondFile, // it lies wholly beyond the end of the file: the test ends there
-    ChainFindingKinds
-};
-
 struct ChainFinding {
-    ChainFindingKind kind;
+    FindingKind kind;    // FindingBadStart to FindingEndsBeyondFile
     std::int32_t patient;
     std::int32_t record; // the line it is about; 0 when none
     std::int32_t value;  // the link or pointer; the other patient; the visits; the forward count; LastPatient

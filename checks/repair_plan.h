@@ -14,13 +14,10 @@
 //     rests on a file shorter than its counter, nor on a pointer or link
 //     above the counter that names a record the file holds (the counter
 //     itself may be wrong).
-//
-// For now the diagnosis it judges is the console's (console/diagnose.h,
-// console/chains.h), and so this module is built with it.
 #pragma once
 
-#include "console/chains.h"
-#include "console/diagnose.h"
+#include "checks/diagnosis.h"
+#include "checks/held_chains.h"
 
 #include <cstdint>
 #include <map>

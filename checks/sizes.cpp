@@ -25,27 +25,44 @@ std::int32_t Expected(std::int32_t count, std::uint32_t recordSize) {
 // not open, GetFileSize fails with INVALID_FILE_SIZE, which read as a signed
 // size is -1. Below every expected size, even the 0 of a counter that could
 // not be read, it says "Erreur" rather than "ok" for a file nobody measured.
-std::int32_t SizeOf(FileHandle file) { return file == 0 ? -1 : Wrap(FileSizeLow(file)); }
-
-void DrawVerdict(SurfaceRef surface, int y, const char* name, FileHandle file, std::int32_t expected) {
-    const std::int32_t size = SizeOf(file);
+SizeRow Measure(const char* name, FileHandle file, std::int32_t count, std::uint32_t recordSize) {
+    const std::int64_t bytes = file == 0 ? -1 : static_cast<std::int64_t>(FileSizeLow(file));
+    const std::int32_t size = Wrap(static_cast<std::uint32_t>(bytes));
+    const std::int32_t expected = Expected(count, recordSize);
     const std::int32_t excess = Wrap(static_cast<std::uint32_t>(size) - static_cast<std::uint32_t>(expected));
-    const char* verdict = size < expected ? "Erreur" : excess > Tolerance ? "Taille supérieure" : "ok";
-    char text[64];
-    const int n = std::snprintf(text, sizeof text, "%s -> %s", name, verdict);
-    DrawTextAt(surface, 0, y, text, n);
+    return {name, bytes, static_cast<std::int64_t>(count) * recordSize,
+            size < expected ? SizeTooShort : excess > Tolerance ? SizeLarger : SizeOk};
+}
+
+void DrawFileSizes(SurfaceRef surface, FileHandle patient, FileHandle identite) {
+    SizeRow rows[SizeRowCount];
+    MeasureFileSizes(patient, identite, rows);
+    for (int i = 0; i < SizeRowCount; ++i) {
+        const std::string text = SizeRowText(rows[i]);
+        DrawTextAt(surface, 0, 20 * i, text.data(), static_cast<int>(text.size()));
+    }
 }
 
 } // namespace
 
-void DrawFileSizes(SurfaceRef surface, FileHandle patient, FileHandle identite) {
-    DrawVerdict(surface, 0, "Lastrec", hLastrec, 1280);
-    DrawVerdict(surface, 20, "Firstrec", hFirstrec, Expected(LastPatient, 32));
-    DrawVerdict(surface, 40, "Patient", patient, Expected(LastPatient, 40));
-    DrawVerdict(surface, 60, "Identite", identite, Expected(LastPatient, 1420));
-    DrawVerdict(surface, 80, "Clinique", hClinique, Expected(LastClinicalLine, 224));
-    DrawVerdict(surface, 100, "Estim", hEstime, Expected(LastQuoteLine, 86));
-    DrawVerdict(surface, 120, "Fschema", hFschema, Expected(LastChartEntry, 64));
+void MeasureFileSizes(FileHandle patient, FileHandle identite, SizeRow rows[SizeRowCount]) {
+    rows[0] = Measure("Lastrec", hLastrec, 1, 1280);
+    rows[1] = Measure("Firstrec", hFirstrec, LastPatient, 32);
+    rows[2] = Measure("Patient", patient, LastPatient, 40);
+    rows[3] = Measure("Identite", identite, LastPatient, 1420);
+    rows[4] = Measure("Clinique", hClinique, LastClinicalLine, 224);
+    rows[5] = Measure("Estim", hEstime, LastQuoteLine, 86);
+    rows[6] = Measure("Fschema", hFschema, LastChartEntry, 64);
+}
+
+const char* SizeVerdictText(SizeVerdict verdict) {
+    return verdict == SizeTooShort ? "Erreur" : verdict == SizeLarger ? "Taille supérieure" : "ok";
+}
+
+std::string SizeRowText(const SizeRow& row) {
+    char text[64];
+    const int n = std::snprintf(text, sizeof text, "%s -> %s", row.name, SizeVerdictText(row.verdict));
+    return std::string(text, static_cast<std::size_t>(n));
 }
 
 void TestFileSizes(WindowRef window) {

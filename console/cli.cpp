@@ -327,9 +327,7 @@ bool OpenPractice(const CliOptions& options, std::initializer_list<const char*> 
         if (handle) *handle = h;
         else FileClose(h);
     }
-    ConsoleForget();
-    LoadCounters();
-    if (!ConsoleBoxes().empty()) {
+    if (!LoadCounters()) {
         // The box has said which record; the counters cannot be trusted.
         Refuse("les compteurs de lastrec ne peuvent pas être lus (fichier de %lu octets, 128 au moins)\n",
                static_cast<unsigned long>(FileSizeLow(hLastrec)));

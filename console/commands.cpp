@@ -1,11 +1,12 @@
 // test: the window's integrity analysis over links held in memory, with the
-// window's report and owner map; sizes and show: the window's own code on a
-// console surface, and what it drew, printed.
-#include "console/chains.h"
+// window's report and owner map; sizes: the rows of the window's size test;
+// show: the window's own code on a console surface, and what it drew,
+// printed.
+#include "checks/checks.h"
+#include "checks/held_chains.h"
+#include "checks/print.h"
 #include "console/cli.h"
 #include "console/system.h"
-#include "checks/checks.h"
-#include "checks/print.h"
 #include "resources/version.h"
 #include "store/state.h"
 #include "window/state.h"
@@ -97,7 +98,7 @@ int RunTest(const CliOptions& o) {
         if (!f.fromReport && f.patient != 0) {
             ConsoleSay(stderr, "chkort-cli: %s\n", Cp1252ToUtf8(f.text).c_str());
             untested.push_back({f.patient, f.patient == test.endedAt ? LastPatient : f.patient});
-            chainsUnknown = chainsUnknown || f.code != "unreadable-record";
+            chainsUnknown = chainsUnknown || f.kind != FindingUnreadableLine;
         }
     }
     if (!unreachable.empty() && !chainsUnknown)
@@ -130,67 +131,58 @@ int RunSizes(const CliOptions& o) {
     // could not open, and stderr says why.
     if (!OpenPractice(o, {"lastrec"})) return ExitCannotRun;
     FileHandle patient = 0, patientTri = 0;
-    struct Row {
-        const char* file;
+    struct File {
+        const char* name;
         FileHandle* handle;
-        long long expected;
         bool windowNeedsIt; // the window's test stops without it, and draws nothing
     };
-    const Row rows[8] = {{"lastrec", &hLastrec, 1280, false},
-                         {"firstrec", &hFirstrec, 32LL * LastPatient, false},
-                         {"patient", &patient, 40LL * LastPatient, true},
-                         {"identite", &hIdentite, 1420LL * LastPatient, true},
-                         {"clinique", &hClinique, 224LL * LastClinicalLine, false},
-                         {"estime", &hEstime, 86LL * LastQuoteLine, false},
-                         {"Fschema", &hFschema, 64LL * LastChartEntry, false},
-                         {"patient.tri", &patientTri, 0, true}}; // not measured
+    // The seven rows' files, in their order, and patient.tri, not measured.
+    const File files[SizeRowCount + 1] = {
+        {"lastrec", &hLastrec, false}, {"firstrec", &hFirstrec, false}, {"patient", &patient, true},
+        {"identite", &hIdentite, true}, {"clinique", &hClinique, false}, {"estime", &hEstime, false},
+        {"Fschema", &hFschema, false},  {"patient.tri", &patientTri, true}};
     std::vector<Finding> findings;
     std::string wrong, tri; // for the last line: the files short or missing, and patient.tri's
-    for (const Row& row : rows) {
-        if (*row.handle != 0) continue;
+    for (const File& file : files) {
+        if (*file.handle != 0) continue;
         std::string why;
-        *row.handle = OpenPracticeFile(o, row.file, why);
-        if (*row.handle != 0) continue;
-        ConsoleSay(stderr, row.windowNeedsIt ? "chkort-cli: %s (la fenêtre ne fait pas ce test sans lui)\n"
-                                             : "chkort-cli: %s\n",
+        *file.handle = OpenPracticeFile(o, file.name, why);
+        if (*file.handle != 0) continue;
+        ConsoleSay(stderr, file.windowNeedsIt ? "chkort-cli: %s (la fenêtre ne fait pas ce test sans lui)\n"
+                                              : "chkort-cli: %s\n",
                    why.c_str());
         Finding f;
-        f.code = IsFile(row.file) ? "file-not-opened" : "file-missing";
-        f.file = row.file;
+        f.kind = IsFile(file.name) ? FindingFileNotOpened : FindingFileMissing;
+        f.file = file.name;
         findings.push_back(f);
-        if (row.handle == &patientTri) // not one of the seven lines
-            tri = Cp1252ToUtf8(IsFile(row.file) ? "patient.tri illisible" : "patient.tri absent");
+        if (file.handle == &patientTri) // not one of the seven rows
+            tri = Cp1252ToUtf8(IsFile(file.name) ? "patient.tri illisible" : "patient.tri absent");
     }
-    ConsoleForget();
-    DrawFileSizes(SurfaceRef{1}, patient, hIdentite);
-    const std::vector<ConsoleText> lines = ConsoleTexts();
-    if (lines.size() != 7) return Refuse("le test de taille n'a pas pu s'exécuter\n");
+    SizeRow rows[SizeRowCount];
+    MeasureFileSizes(patient, hIdentite, rows);
 
-    std::string files, larger;
-    for (int i = 0; i < 7; ++i) {
-        const Row& row = rows[i];
-        const std::string& line = lines[static_cast<std::size_t>(i)].bytes;
-        const std::size_t arrow = line.find(" -> ");
-        const std::string verdict = arrow == std::string::npos ? line : line.substr(arrow + 4);
-        const bool open = *row.handle != 0;
-        const long long size = open ? static_cast<long long>(FileSizeLow(*row.handle)) : -1;
-        if (verdict != "ok" && open) {
+    std::string json, larger;
+    for (int i = 0; i < SizeRowCount; ++i) {
+        const SizeRow& row = rows[i];
+        const char* name = files[i].name;
+        const bool open = row.size >= 0;
+        if (row.verdict != SizeOk && open) {
             Finding f;
-            f.code = verdict == "Erreur" ? "file-too-short" : "file-too-large";
-            f.severity = verdict == "Erreur" ? "error" : "warning";
-            f.file = row.file;
-            f.numbers = {{"size", size}, {"expected", row.expected}};
+            f.kind = row.verdict == SizeTooShort ? FindingFileTooShort : FindingFileTooLarge;
+            f.file = name;
+            f.numbers = {{KindInfo(f.kind).value, row.size}, {KindInfo(f.kind).value2, row.expected}};
             findings.push_back(f);
         }
-        if (verdict == "Erreur")
-            wrong += (wrong.empty() ? "" : ", ") + std::string(row.file) +
-                     (!open ? (IsFile(row.file) ? " illisible" : " absent") : " trop court");
-        else if (verdict != "ok") larger += (larger.empty() ? "" : ", ") + std::string(row.file);
-        files += std::string(i ? ",\n" : "") + "    {\"file\": " + JsonQuote(row.file) +
-                 ", \"line\": " + JsonQuote(Cp1252ToUtf8(line)) + ", \"verdict\": " + JsonQuote(Cp1252ToUtf8(verdict)) +
-                 ", \"size\": " + (open ? std::to_string(size) : "null") +
-                 ", \"expected\": " + std::to_string(row.expected) + "}";
-        if (!o.json) std::printf("%s\n", Cp1252ToUtf8(line).c_str());
+        if (row.verdict == SizeTooShort)
+            wrong += (wrong.empty() ? "" : ", ") + std::string(name) +
+                     (!open ? (IsFile(name) ? " illisible" : " absent") : " trop court");
+        else if (row.verdict == SizeLarger) larger += (larger.empty() ? "" : ", ") + std::string(name);
+        const std::string line = Cp1252ToUtf8(SizeRowText(row));
+        json += std::string(i ? ",\n" : "") + "    {\"file\": " + JsonQuote(name) + ", \"line\": " + JsonQuote(line) +
+                ", \"verdict\": " + JsonQuote(Cp1252ToUtf8(SizeVerdictText(row.verdict))) +
+                ", \"size\": " + (open ? std::to_string(row.size) : "null") +
+                ", \"expected\": " + std::to_string(row.expected) + "}";
+        if (!o.json) std::printf("%s\n", line.c_str());
     }
     for (FileHandle h : {patient, patientTri})
         if (h != 0) FileClose(h);
@@ -198,7 +190,7 @@ int RunSizes(const CliOptions& o) {
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"sizes\",\n"
                     "  \"directory\": %s,\n  \"status\": \"%s\",\n  \"files\": [\n%s\n  ],\n  \"findings\": %s\n}\n",
                     CHKORT_VERSION_TEXT, JsonQuote(CurrentDirectoryUtf8()).c_str(), FindingsStatus(findings),
-                    files.c_str(), FindingsJson(findings).c_str());
+                    json.c_str(), FindingsJson(findings).c_str());
 
     // Last, what the exit status says.
     if (!larger.empty())

@@ -1,7 +1,7 @@
 // diagnose: one patient's chains, what the test says of them, what is wrong,
 // and the window's repair with the values to type, in plain French.
+#include "checks/diagnosis.h"
 #include "console/cli.h"
-#include "console/diagnose.h"
 #include "console/explain.h"
 #include "console/system.h"
 #include "console/walk_picture.h"
@@ -190,10 +190,10 @@ ChainReport ExplainChain(const ChainWords& words, const LineChain& chain, std::i
     std::vector<std::int32_t> reportedBy; // patients named by crossings of this patient
     bool runaway = false;
     for (const Finding& f : testFindings) {
-        if (f.code == "crossing")
+        if (f.kind == FindingCrossing)
             for (const auto& [name, value] : f.numbers)
                 if (std::string_view(name) == "other_patient") reportedBy.push_back(static_cast<std::int32_t>(value));
-        runaway = runaway || f.code == "runaway-chain";
+        runaway = runaway || f.kind == FindingRunaway;
     }
     // Higher-numbered patients whose walks also reach this patient's lines.
     std::set<std::int32_t> others;

@@ -2,8 +2,8 @@
 // them, for the commands that report on diagnoses (reparer).
 #pragma once
 
-#include "console/diagnose.h"
-#include "console/findings.h"
+#include "checks/diagnosis.h"
+#include "checks/findings.h"
 
 #include <cstdint>
 #include <string>

@@ -373,7 +373,8 @@ std::string ChainText(const CliOptions& o, const RepairPlan& plan, std::int32_t 
     for (const Finding& f : r.after)
         s += "    " +
              (f.fromReport ? f.text
-                           : Format("(console) %s, enregistrement %ld", f.code.c_str(), static_cast<long>(f.record))) +
+                           : Format("(console) %s, enregistrement %ld", KindInfo(f.kind).code,
+                                    static_cast<long>(f.record))) +
              "\n";
     return s;
 }

@@ -4,7 +4,7 @@
 // broke is marked at its end.
 #pragma once
 
-#include "console/diagnose.h"
+#include "checks/diagnosis.h"
 
 #include <cstdint>
 #include <string>

@@ -27,9 +27,11 @@ const DataFile DataFileSet[] = {
 FileHandle* const ClosingOrder[] = {&hFschema, &hParam,    &hFirstrec, &hLastrec,
                                     &hEstime,  &hClinique, &hIdentite};
 
-std::int32_t Counter(std::uint32_t index) {
+std::int32_t Counter(std::uint32_t index, bool& read) {
     LastrecRecord record{};
-    return ReadLastrec(index, record) ? CounterValue(record) : 0;
+    if (ReadLastrec(index, record)) return CounterValue(record);
+    read = false;
+    return 0;
 }
 
 } // namespace
@@ -69,9 +71,11 @@ void CloseDataFileSet() {
     }
 }
 
-void LoadCounters() {
-    LastPatient = Counter(LastrecPatients);
-    LastClinicalLine = Counter(LastrecClinicalLines);
-    LastQuoteLine = Counter(LastrecQuoteLines);
-    LastChartEntry = Counter(LastrecChartEntries);
+bool LoadCounters() {
+    bool read = true;
+    LastPatient = Counter(LastrecPatients, read);
+    LastClinicalLine = Counter(LastrecClinicalLines, read);
+    LastQuoteLine = Counter(LastrecQuoteLines, read);
+    LastChartEntry = Counter(LastrecChartEntries, read);
+    return read;
 }

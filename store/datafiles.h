@@ -27,5 +27,6 @@ bool OpenDataFileSet(WindowRef owner);
 void CloseDataFileSet();
 
 // Reads the counters from lastrec records 0, 3, 2 and 7, in this order. A
-// counter whose record cannot be read (after its "LASTREC" box) is 0.
-void LoadCounters();
+// counter whose record cannot be read (after its "LASTREC" box) is 0, and
+// then it returns false.
+bool LoadCounters();

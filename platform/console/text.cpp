@@ -1,6 +1,6 @@
 // Text conversions for the console: the program's Windows-1252 texts and the
 // system's own strings, both written out as UTF-8.
-#include "platform/console/console.h"
+#include "platform/console/text.h"
 
 #include <cstdint>
 

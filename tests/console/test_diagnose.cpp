@@ -3,9 +3,9 @@
 // (and why not), and that, carried out with the window's own code, it leaves
 // the chain it announced. (The records it gives the report's
 // findings, and its claims, are shown from outside, by test_cli.py.)
+#include "checks/diagnosis.h"
+#include "checks/held_chains.h"
 #include "checks/repair_plan.h"
-#include "console/chains.h"
-#include "console/diagnose.h"
 #include "platform/record/record.h"
 #include "shell/app.h"
 #include "store/datafiles.h"

@@ -2,7 +2,7 @@
 // starting inputs: one source, built once per fuzzer as FUZZER names it.
 #include "checks/checks.h"
 #include "checks/print.h"
-#include "console/diagnose.h"
+#include "checks/diagnosis.h"
 #include "platform/fault.h"
 #include "platform/memory/memory_files.h"
 #include "platform/record/record.h"

@@ -3,7 +3,7 @@
 // only proposes and never writes.
 #pragma once
 
-#include "console/chains.h"
+#include "checks/held_chains.h"
 
 #include <cstdint>
 #include <map>

@@ -1,4 +1,4 @@
-#include "console/diagnose.h"
+#include "checks/diagnosis.h"
 
 #include "store/state.h"
 

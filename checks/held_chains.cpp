@@ -1,4 +1,4 @@
-#include "console/chains.h"
+#include "checks/held_chains.h"
 
 #include "checks/integrity.h"
 #include "store/state.h"
@@ -8,40 +8,7 @@
 
 namespace {
 
-// What the console calls each kind of the test's findings, the names of the
-// values it carries, whether the report's line names the record, and for
-// the kinds the report does not show, the console's own sentence
-// (Windows-1252; %ld the record or the patient, %s the file).
-struct FindingWords {
-    const char* code;
-    const char* value;  // name of ChainFinding::value, or null
-    const char* value2; // name of ChainFinding::value2, or null
-    bool recordInText;
-    const char* said;
-};
-const FindingWords Words[ChainFindingKinds] = {
-    {"start-out-of-range", "value", nullptr, false, nullptr},
-    {"first-prev-not-zero", "link", nullptr, true, nullptr},
-    {"last-next-not-zero", "link", nullptr, true, nullptr},
-    {"crossing", "other_patient", nullptr, false, nullptr},
-    {"runaway-chain", "visits", nullptr, false, nullptr},
-    {"next-out-of-range", "link", nullptr, false, nullptr},
-    {"end-out-of-range", "value", nullptr, false, nullptr},
-    {"prev-out-of-range", "link", nullptr, false, nullptr},
-    {"walks-differ", "forward", "backward", false, nullptr},
-    {"unreadable-record", nullptr, nullptr, true,
-     "ligne %ld illisible (le fichier %s est plus court que son compteur) : le test du patient %ld s'arrête là"},
-    {"unreadable-firstrec", nullptr, nullptr, true,
-     "patient %ld non testé : son enregistrement firstrec est coupé (le fichier firstrec est plus court que son "
-     "compteur)"},
-    {"firstrec-ends-before", "last_patient", nullptr, true,
-     "patients %ld à %ld non testés : le fichier firstrec s'arrête avant eux (il est plus court que son compteur)"},
-};
-
-// The console's sentences for what it finds beyond the report.
-const char* const ContestedLineSaid = "ligne %ld atteinte par les chaînes de plusieurs patients : %s";
-const char* const UnreachableLineSaid = "ligne %ld en service, qu'aucune chaîne n'atteint";
-
+// A finding's sentence (KindInfo's `said`) with its values.
 std::string Said(const char* format, ...) {
     char said[240];
     va_list args;
@@ -92,14 +59,13 @@ std::int32_t HeldClaim(void* context, std::int32_t r, std::int32_t p) {
 void HeldFound(void* context, const ChainFinding& found) {
     const HeldRun& run = *static_cast<HeldRun*>(context);
     HeldTest& test = run.test;
-    const FindingWords& words = Words[found.kind];
+    const FindingKindInfo& kind = KindInfo(found.kind);
     Finding f;
-    f.code = words.code;
+    f.kind = found.kind;
     f.patient = found.patient;
     f.record = found.record;
-    if (words.value) f.numbers.push_back({words.value, found.value});
-    if (words.value2) f.numbers.push_back({words.value2, found.value2});
-    f.recordInText = words.recordInText;
+    if (kind.value) f.numbers.push_back({kind.value, found.value});
+    if (kind.value2) f.numbers.push_back({kind.value2, found.value2});
     char text[130];
     const int n = ChainFindingText(found, text, sizeof text);
     if (n > 0) {
@@ -109,9 +75,9 @@ void HeldFound(void* context, const ChainFinding& found) {
     } else {
         const long p = found.patient;
         if (found.kind == FindingUnreadableLine)
-            f.text = Said(words.said, static_cast<long>(found.record),
+            f.text = Said(kind.said, static_cast<long>(found.record),
                           run.held.chain == &ClinicalChain ? "clinique" : "estime", p);
-        else f.text = Said(words.said, p, static_cast<long>(LastPatient));
+        else f.text = Said(kind.said, p, static_cast<long>(LastPatient));
         // What the window's read would have shown.
         ReportShortTransfer(found.kind == FindingUnreadableLine ? *run.held.links.file : FirstrecFile);
         ++test.unreadable;
@@ -244,23 +210,20 @@ void ClaimLines(HeldChain& held, ChainClaims& claims) {
 void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings) {
     for (const auto& [line, patients] : claims.contested) {
         Finding f;
-        f.code = "contested-line";
+        f.kind = FindingContestedLine;
         f.record = line;
         f.patients = patients;
         std::string names;
         for (std::size_t i = 0; i < patients.size(); ++i)
             names += (i == 0 ? "" : i + 1 < patients.size() ? ", " : " et ") + std::to_string(patients[i]);
-        f.text = Said(ContestedLineSaid, static_cast<long>(line), names.c_str());
-        f.recordInText = true;
+        f.text = Said(KindInfo(f.kind).said, static_cast<long>(line), names.c_str());
         findings.push_back(std::move(f));
     }
     for (const std::int32_t r : UnreachableLines(held)) {
         Finding f;
-        f.code = "unreachable-line";
-        f.severity = "warning";
+        f.kind = FindingUnreachableLine;
         f.record = r;
-        f.text = Said(UnreachableLineSaid, static_cast<long>(r));
-        f.recordInText = true;
+        f.text = Said(KindInfo(f.kind).said, static_cast<long>(r));
         findings.push_back(std::move(f));
     }
 }

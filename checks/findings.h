@@ -1,5 +1,8 @@
-// What the console reports, one finding at a time, and its JSON form.
+// What the analysis of the chains and of the files' sizes finds, one finding
+// at a time, and its JSON form.
 #pragma once
+
+#include "checks/finding_kinds.h"
 
 #include <cstdint>
 #include <string>
@@ -8,13 +11,11 @@
 #include <vector>
 
 struct Finding {
-    std::string code;           // stable, e.g. "next-out-of-range"
-    const char* severity = "error"; // "error" or "warning"
+    FindingKind kind = FindingKinds; // its code and severity (KindInfo); set by whoever makes it
     std::int32_t patient = 0;   // 0: no patient
     std::int32_t record = 0;    // 0: no record
     bool fromReport = false;    // a line of the window's report, or the console's own
     std::string text;           // the report line, or the console's sentence (Windows-1252, without CR LF)
-    bool recordInText = false;  // the text names the record already
     std::vector<std::pair<const char*, long long>> numbers; // further named values
     std::vector<std::int32_t> patients; // every patient claiming the record
     std::string file;           // the data file it is about, when not implied

@@ -1,10 +1,10 @@
-// The console's look at the chains: the window's integrity test run over
-// links held in memory, and beyond its report, every patient claiming a
+// The chains held in memory: the window's integrity test run over a whole
+// file's links read at once, and beyond its report, every patient claiming a
 // contested line, the lines in use that no chain reaches, and the chains
 // nobody points to. It never writes a data file.
 #pragma once
 
-#include "console/findings.h"
+#include "checks/findings.h"
 #include "store/links.h"
 
 #include <cstdint>

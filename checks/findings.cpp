@@ -1,6 +1,6 @@
-#include "console/findings.h"
+#include "checks/findings.h"
 
-#include "platform/console/console.h"
+#include "platform/console/text.h"
 
 #include <cstdio>
 
@@ -33,7 +33,8 @@ std::string NumberOrNull(std::int32_t value) { return value ? std::to_string(val
 } // namespace
 
 std::string FindingJson(const Finding& f) {
-    std::string out = "{\"code\": " + JsonQuote(f.code) + ", \"severity\": " + JsonQuote(f.severity);
+    const FindingKindInfo& kind = KindInfo(f.kind);
+    std::string out = "{\"code\": " + JsonQuote(kind.code) + ", \"severity\": " + JsonQuote(kind.severity);
     if (!f.file.empty()) out += ", \"file\": " + JsonQuote(f.file);
     out += ", \"patient\": " + NumberOrNull(f.patient) + ", \"record\": " + NumberOrNull(f.record);
     for (const auto& [name, value] : f.numbers) out += ", " + JsonQuote(name) + ": " + std::to_string(value);
@@ -49,7 +50,7 @@ std::string FindingJson(const Finding& f) {
 }
 
 std::string FindingLine(const Finding& f) {
-    if (f.record == 0 || f.recordInText) return f.text;
+    if (f.record == 0 || KindInfo(f.kind).recordInText) return f.text;
     return f.text + "   (ligne " + std::to_string(f.record) + " du fichier)";
 }
 
@@ -64,6 +65,6 @@ std::string FindingsJson(const std::vector<Finding>& findings) {
 const char* FindingsStatus(const std::vector<Finding>& findings) {
     if (findings.empty()) return "ok";
     for (const Finding& f : findings)
-        if (std::string_view(f.severity) == "error") return "errors";
+        if (std::string_view(KindInfo(f.kind).severity) == "error") return "errors";
     return "warnings";
 }
