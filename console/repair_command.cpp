@@ -4,7 +4,7 @@
 // the window. Then the test of each chain file written runs again.
 #include "checks/repair_plan.h"
 #include "console/cli.h"
-#include "console/explain.h"
+#include "checks/explain.h"
 #include "console/shell_stubs.h"
 #include "console/system.h"
 #include "resources/resource.h"
@@ -14,7 +14,6 @@
 #include "store/journal.h"
 #include "store/state.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
@@ -63,24 +62,6 @@ const ReasonWords Reasons[] = {
      "compteur est peut-être faux"},
     {LeftNoRepair, "no-repair", nullptr},
 };
-
-std::string Format(const char* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
-std::string ListOf(const std::vector<std::int32_t>& values) {
-    std::string s;
-    for (std::size_t i = 0; i < values.size() && i < 12; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
-    if (values.size() > 12) s += Format(" et %zu autres", values.size() - 12);
-    return s;
-}
-
-const char* S(std::size_t n) { return n > 1 ? "s" : ""; }
 
 // What became of a chain.
 enum Outcome {
@@ -153,8 +134,8 @@ std::string ReasonsText(const ChainPlan& c, const char* unit, const std::vector<
         if (!(c.left & r.reason) || !r.text) continue;
         std::string one = Format(r.text, unit);
         if (r.reason == LeftSharedLines && !c.others.empty())
-            one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
-                         S(c.others.size()), ListOf(c.others).c_str());
+            one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, Plural(c.others.size()),
+                         Plural(c.others.size()), ListOf(c.others).c_str());
         if (r.reason == LeftDropsLines) one += " (" + ListOf(c.dropped) + ")";
         if (r.reason == LeftCandidates && orphans) {
             std::string list;
@@ -402,14 +383,14 @@ void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run
         std::size_t lines = 0;
         for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
         text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
-                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
+                       lines ? Format("%zu constat%s dans le rapport", lines, Plural(lines)).c_str() : "aucune erreur");
     }
     const std::string examine = run.toExamine.empty()
                                     ? "aucun"
                                     : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
     if (o.dryRun)
         text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
-                       S(run.toRepair), examine.c_str());
+                       Plural(run.toRepair), examine.c_str());
     else
         text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
                        run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());
