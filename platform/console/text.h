@@ -1,6 +1,7 @@
 // Text conversions for the console: the program's Windows-1252 texts and the
-// system's own strings, both written out as UTF-8. Apart from the console's
-// boxes and drawing, for the core's JSON forms too.
+// system's own strings, both written out as UTF-8; and the builders of
+// those texts. Apart from the console's boxes and drawing, for the core's
+// words and JSON forms too.
 #pragma once
 
 #include <cstddef>
