@@ -22,8 +22,6 @@ std::string CurrentDirectoryUtf8() {
     return NativeToUtf8(directory);
 }
 
-const char* Plural(long long n) { return n > 1 ? "s" : ""; }
-
 bool WriteWholeFile(const std::string& path, const std::string& bytes) {
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) return false;

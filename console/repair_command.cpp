@@ -3,8 +3,8 @@
 // window journals them; the rest is left to a person, with what to do in
 // the window. Then the test of each chain file written runs again.
 #include "checks/repair_plan.h"
+#include "checks/repair_words.h"
 #include "console/cli.h"
-#include "console/explain.h"
 #include "console/shell_stubs.h"
 #include "console/system.h"
 #include "resources/resource.h"
@@ -14,89 +14,23 @@
 #include "store/journal.h"
 #include "store/state.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
 
 // How the window repairs each chain.
 struct ChainCommands {
-    const char* key;   // JSON
-    const char* title; // as diagnose titles it
-    const char* unit;  // what the chain links, plural
     unsigned viewFromStart, viewFromEnd, firstrec;
     // For the journal's commands.
     const char* viewName, *viewFromEndName, *firstrecName;
 };
 const ChainCommands Commands[PlanChainCount] = {
-    {"clinique", "fiche clinique", "lignes", CMD_CLINICAL_FROM_START, CMD_CLINICAL_FROM_END, CMD_FIRSTREC_CLINICAL,
-     "fiche clinique à partir du début", "fiche clinique à partir de la fin", "Correction du Firstrec pour clinique"},
-    {"devis", "devis", "lignes", CMD_QUOTES_FROM_START, CMD_QUOTES_FROM_END, CMD_FIRSTREC_QUOTES,
-     "devis à partir du début", "devis à partir de la fin", "Correction du Firstrec pour devis"},
-    {"schema", "schéma dentaire", "entrées", CMD_DENTAL_CHART, CMD_DENTAL_CHART, CMD_FIRSTREC_CHART,
-     "schéma dentaire", "schéma dentaire", "Correction du Firstrec pour schéma dentaire"},
-};
-
-// Why a chain is left to a person, in the console's words.
-struct ReasonWords {
-    LeftReason reason;
-    const char* key;
-    const char* text; // %s: the unit ("lignes", "entrées"); null: the diagnosis' words say it
-};
-const ReasonWords Reasons[] = {
-    {LeftUnreadableEnds, "unreadable-firstrec",
-     "l'enregistrement firstrec du patient ne peut pas être lu : le fichier firstrec est trop court (voir "
-     "chkort-cli sizes)"},
-    {LeftDropsLines, "drops-lines", "la réparation laisserait hors de la chaîne des %s que ses liens confirment"},
-    {LeftSharedLines, "shared-lines", "des %s sont aussi atteintes par un autre patient"},
-    {LeftGivesOrphan, "gives-orphan",
-     "la réparation lui donnerait une chaîne qu'aucun patient n'atteint : vérifiez d'abord qu'elle est la sienne"},
-    {LeftCandidates, "candidates",
-     "des chaînes qu'aucun patient n'atteint pourraient être ce que la réparation laisse de côté"},
-    {LeftOpenEnd, "open-end",
-     "la chaîne gardée s'interrompt là où l'autre pointeur ne la finit pas : on ne sait pas où elle continue"},
-    {LeftShortFile, "short-file",
-     "le fichier est plus court que son compteur : restaurez-le plutôt que de couper la chaîne (voir chkort-cli "
-     "sizes)"},
-    {LeftCounter, "counter",
-     "un pointeur ou un lien dépasse le compteur de lastrec mais désigne un enregistrement du fichier : le "
-     "compteur est peut-être faux"},
-    {LeftNoRepair, "no-repair", nullptr},
-};
-
-std::string Format(const char* format, ...) {
-    char buffer[1024];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    return buffer;
-}
-
-std::string ListOf(const std::vector<std::int32_t>& values) {
-    std::string s;
-    for (std::size_t i = 0; i < values.size() && i < 12; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
-    if (values.size() > 12) s += Format(" et %zu autres", values.size() - 12);
-    return s;
-}
-
-const char* S(std::size_t n) { return n > 1 ? "s" : ""; }
-
-// What became of a chain.
-enum Outcome {
-    OutcomeNone,     // nothing to say
-    OutcomeToRepair, // --essai: sure, to be made
-    OutcomeRepaired,
-    OutcomeLeft,     // not sure: for a person
-    OutcomeReported, // the test reports it, no repair of its own mends it
-};
-
-struct ChainRun {
-    Outcome outcome = OutcomeNone;
-    ChainExplanation words;
-    std::vector<Finding> after; // the test's findings about it after the repairs
-    bool retested = false;
-    bool mended = true;         // nothing of it is left after the repairs
+    {CMD_CLINICAL_FROM_START, CMD_CLINICAL_FROM_END, CMD_FIRSTREC_CLINICAL, "fiche clinique à partir du début",
+     "fiche clinique à partir de la fin", "Correction du Firstrec pour clinique"},
+    {CMD_QUOTES_FROM_START, CMD_QUOTES_FROM_END, CMD_FIRSTREC_QUOTES, "devis à partir du début",
+     "devis à partir de la fin", "Correction du Firstrec pour devis"},
+    {CMD_DENTAL_CHART, CMD_DENTAL_CHART, CMD_FIRSTREC_CHART, "schéma dentaire", "schéma dentaire",
+     "Correction du Firstrec pour schéma dentaire"},
 };
 
 // The diagnosis' repair of one chain, as a technician makes it in the window:
@@ -143,39 +77,6 @@ std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32
     for (const Finding& f : findings)
         if (f.patient == p) mine.push_back(f);
     return mine;
-}
-
-// `orphans`: the chains nobody reaches, when the diagnosis' words do not
-// list them already.
-std::string ReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans = nullptr) {
-    std::string s;
-    for (const ReasonWords& r : Reasons) {
-        if (!(c.left & r.reason) || !r.text) continue;
-        std::string one = Format(r.text, unit);
-        if (r.reason == LeftSharedLines && !c.others.empty())
-            one = Format("des %s sont aussi atteintes par le%s patient%s %s", unit, S(c.others.size()),
-                         S(c.others.size()), ListOf(c.others).c_str());
-        if (r.reason == LeftDropsLines) one += " (" + ListOf(c.dropped) + ")";
-        if (r.reason == LeftCandidates && orphans) {
-            std::string list;
-            for (std::size_t i = 0, shown = 0; i < orphans->size() && shown < 5; ++i) {
-                const OrphanChain& o = (*orphans)[i];
-                if (o.count < 2) continue;
-                list += Format("%s%ld à %ld (%ld %s)", shown++ ? ", " : "", static_cast<long>(o.start),
-                               static_cast<long>(o.end), static_cast<long>(o.count), unit);
-            }
-            one += " : " + list;
-        }
-        s += (s.empty() ? "" : " ; ") + one;
-    }
-    return s;
-}
-
-std::string ReasonsJson(const ChainPlan& c) {
-    std::string s;
-    for (const ReasonWords& r : Reasons)
-        if (c.left & r.reason) s += (s.empty() ? "\"" : ", \"") + std::string(r.key) + "\"";
-    return "[" + s + "]";
 }
 
 std::string NumbersJson(const std::vector<std::int32_t>& values) {
@@ -319,7 +220,6 @@ void JudgeOutcomes(const CliOptions& o, const RepairPlan& plan, RepairRun& run) 
 }
 
 void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
-    const char* const actions[] = {"none", "to-repair", "repaired", "left", "reported"};
     std::string patients;
     for (std::size_t i = 0; i < plan.patients.size(); ++i) {
         const PatientPlan& pp = plan.patients[i];
@@ -330,9 +230,9 @@ void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run
             std::string after;
             for (const Finding& f : r.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
             chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
-                             c ? ",\n" : "", Commands[c].key, actions[r.outcome], cp.sure ? "true" : "false",
+                             c ? ",\n" : "", PlanChainNames[c].key, OutcomeKey(r.outcome), cp.sure ? "true" : "false",
                              o.dryRun ? "null" : r.mended ? "true" : "false") +
-                      "\"left_because\": " + ReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
+                      "\"left_because\": " + LeftReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
                       ", \"dropped\": " + NumbersJson(cp.dropped) +
                       ", \"findings_after\": " + (r.retested ? "[" + after + "]" : "null") +
                       ", \"diagnosis\": " + (r.words.json.empty() ? "null" : r.words.json) + "}";
@@ -353,42 +253,16 @@ void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run
                 patients.c_str(), patients.empty() ? "" : "\n  ");
 }
 
-// What became of one chain, under the diagnosis' words.
-std::string ChainText(const CliOptions& o, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& cp,
-                      const ChainRun& r) {
-    const char* const verdicts[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
-    std::string s = Format("Patient %ld — %s : %s\n", static_cast<long>(p), Commands[c].title, verdicts[r.outcome]);
-    for (const std::string& line : r.words.text) s += "  " + line + "\n";
-    if (r.outcome == OutcomeLeft) {
-        if (cp.sure) return s + "  Non réparée : reparer s'est arrêté avant elle.\n";
-        return s + "  Non réparée, à faire dans la fenêtre si vous êtes sûr : " +
-               ReasonsText(cp, Commands[c].unit, c == PlanSchema ? &plan.chart.orphans : nullptr) + ".\n";
-    }
-    if (o.dryRun || (!r.retested && c != PlanSchema)) return s;
-    if (c == PlanSchema)
-        return s + (r.mended ? "  Après la réparation, la chaîne est saine.\n"
-                             : "  Après la réparation, la chaîne n'est toujours pas saine.\n");
-    if (r.mended) return s + "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
-    s += "  Après les réparations, le test signale encore :\n";
-    for (const Finding& f : r.after)
-        s += "    " +
-             (f.fromReport ? f.text
-                           : Format("(console) %s, enregistrement %ld", KindInfo(f.kind).code,
-                                    static_cast<long>(f.record))) +
-             "\n";
-    return s;
-}
-
 void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
     std::string text;
     for (std::size_t i = 0; i < plan.patients.size(); ++i) {
         const PatientPlan& pp = plan.patients[i];
         const long p = pp.patient;
         std::string block;
-        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + ReasonsText(pp.chains[0], "") + ".\n";
+        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + LeftReasonsText(pp.chains[0], "") + ".\n";
         for (int c = 0; c < PlanChainCount && pp.endsReadable; ++c) {
             const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
-            if (r.outcome != OutcomeNone) block += ChainText(o, plan, pp.patient, c, pp.chains[c], r);
+            if (r.outcome != OutcomeNone) block += ChainOutcomeText(o.dryRun, plan, pp.patient, c, pp.chains[c], r);
         }
         text += (block.empty() ? Format("Patient %ld : rien à réparer\n", p) : block) + "\n";
     }
@@ -401,15 +275,15 @@ void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run
         if (!run.recheck.tested[c]) continue;
         std::size_t lines = 0;
         for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
-        text += Format("Test du fichier %s après les réparations : %s.\n", Commands[c].key,
-                       lines ? Format("%zu constat%s dans le rapport", lines, S(lines)).c_str() : "aucune erreur");
+        text += Format("Test du fichier %s après les réparations : %s.\n", PlanChainNames[c].key,
+                       lines ? Format("%zu constat%s dans le rapport", lines, Plural(lines)).c_str() : "aucune erreur");
     }
     const std::string examine = run.toExamine.empty()
                                     ? "aucun"
                                     : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
     if (o.dryRun)
         text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
-                       S(run.toRepair), examine.c_str());
+                       Plural(run.toRepair), examine.c_str());
     else
         text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
                        run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());

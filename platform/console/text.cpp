@@ -2,7 +2,9 @@
 // system's own strings, both written out as UTF-8.
 #include "platform/console/text.h"
 
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -65,3 +67,21 @@ std::string NativeToUtf8(std::string_view text) {
 #else
 std::string NativeToUtf8(std::string_view text) { return std::string(text); }
 #endif
+
+std::string Format(const char* format, ...) {
+    char buffer[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    return buffer;
+}
+
+const char* Plural(long long n) { return n > 1 ? "s" : ""; }
+
+std::string ListOf(const std::vector<std::int32_t>& values, std::size_t most) {
+    std::string s;
+    for (std::size_t i = 0; i < values.size() && i < most; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
+    if (values.size() > most) s += Format(" et %zu autres", values.size() - most);
+    return s;
+}

@@ -1,4 +1,4 @@
-#include "console/walk_picture.h"
+#include "checks/walk_picture.h"
 
 namespace {
 

@@ -1,0 +1,50 @@
+// The repair plan's words: what each chain is called, why a chain is left
+// to a person, and what became of a chain after reparer (Windows-1252; the
+// console converts on output).
+#pragma once
+
+#include "checks/explain.h"
+#include "checks/repair_plan.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct PlanChainWords {
+    const char* key;   // JSON
+    const char* title; // as diagnose titles it
+    const char* unit;  // what the chain links, plural
+};
+extern const PlanChainWords PlanChainNames[PlanChainCount];
+
+// What became of a chain.
+enum RepairOutcome {
+    OutcomeNone,     // nothing to say
+    OutcomeToRepair, // --essai: sure, to be made
+    OutcomeRepaired,
+    OutcomeLeft,     // not sure: for a person
+    OutcomeReported, // the test reports it, no repair of its own mends it
+};
+
+struct ChainRun {
+    RepairOutcome outcome = OutcomeNone;
+    ChainExplanation words;
+    std::vector<Finding> after; // the test's findings about it after the repairs
+    bool retested = false;
+    bool mended = true;         // nothing of it is left after the repairs
+};
+
+// The JSON name of an outcome ("to-repair").
+const char* OutcomeKey(RepairOutcome outcome);
+
+// The reasons a chain is left to a person, one after the other; `unit`
+// fills their "%s". `orphans`: the chains nobody reaches, when the
+// diagnosis' words do not list them already.
+std::string LeftReasonsText(const ChainPlan& chain, const char* unit,
+                            const std::vector<OrphanChain>* orphans = nullptr);
+// ["drops-lines", ...]
+std::string LeftReasonsJson(const ChainPlan& chain);
+
+// What became of chain `c` of patient `p`, under the diagnosis' words.
+std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& chain,
+                             const ChainRun& run);
