@@ -584,30 +584,18 @@ const std::pair<practice::DamageKind, practice::DataFile> DamageMix[] = {
     {practice::DamageKind::Shared, practice::DataFile::Clinique},
 };
 
-bool GenerateDamaged(const std::string& dir, std::int32_t lines) {
+// The practice `o` in `dir`, made unless its stamp there says it is `want`
+// already.
+bool Generated(const std::string& dir, const std::string& want, const practice::Options& o) {
     const std::string stamp = dir + "/chkbench-stamp";
-    const std::int32_t patients = std::clamp(lines / LinesPerPatient, 100, 100000);
-    const std::string want = "1 % damaged, " + std::to_string(lines) + " clinical lines, " +
-                             std::to_string(patients) + " patients\n";
     if (std::FILE* f = std::fopen(stamp.c_str(), "r")) {
         char have[200] = {};
         const std::size_t n = std::fread(have, 1, sizeof have - 1, f);
         std::fclose(f);
         if (std::string(have, n) == want) return true;
     }
+    std::fflush(stdout);
     std::fprintf(stderr, "chkbench: generating %s\n", dir.c_str());
-    practice::Options o;
-    o.patients = patients;
-    o.clinicalLines = lines;
-    o.quoteLines = lines / 20;
-    o.chartEntries = lines / 40;
-    for (std::int32_t p = 50, k = 0; p <= patients; p += 100, ++k) {
-        practice::Damage d;
-        d.kind = DamageMix[k % std::size(DamageMix)].first;
-        d.file = DamageMix[k % std::size(DamageMix)].second;
-        d.patient = p;
-        o.damages.push_back(d);
-    }
     std::string error;
     {
         practice::Practice built;
@@ -620,6 +608,24 @@ bool GenerateDamaged(const std::string& dir, std::int32_t lines) {
     if (!f) return false;
     std::fputs(want.c_str(), f);
     return std::fclose(f) == 0;
+}
+
+bool GenerateDamaged(const std::string& dir, std::int32_t lines) {
+    const std::int32_t patients = std::clamp(lines / LinesPerPatient, 100, 100000);
+    practice::Options o;
+    o.patients = patients;
+    o.clinicalLines = lines;
+    o.quoteLines = lines / 20;
+    o.chartEntries = lines / 40;
+    for (std::int32_t p = 50, k = 0; p <= patients; p += 100, ++k) {
+        practice::Damage d;
+        d.kind = DamageMix[k % std::size(DamageMix)].first;
+        d.file = DamageMix[k % std::size(DamageMix)].second;
+        d.patient = p;
+        o.damages.push_back(d);
+    }
+    return Generated(dir, "1 % damaged, " + std::to_string(lines) + " clinical lines, " +
+                              std::to_string(patients) + " patients\n", o);
 }
 
 struct RepairRow {
@@ -677,37 +683,16 @@ bool MeasureRepair(const std::string& root, std::int32_t lines, int reps, Repair
 // ---------------------------------------------------------------- the table
 
 bool Generate(const std::string& dir, std::int32_t lines, std::int32_t patients = 0) {
-    const std::string stamp = dir + "/chkbench-stamp";
     // The generator makes at most 100,000 patients: beyond 2,000,000 lines
     // the chains grow longer instead.
     if (patients == 0) patients = std::clamp(lines / LinesPerPatient, 1, 100000);
-    const std::string want = "sound practice, " + std::to_string(lines) + " clinical lines, " +
-                             std::to_string(patients) + " patients\n";
-    if (std::FILE* f = std::fopen(stamp.c_str(), "r")) {
-        char have[200] = {};
-        const std::size_t n = std::fread(have, 1, sizeof have - 1, f);
-        std::fclose(f);
-        if (std::string(have, n) == want) return true;
-    }
-    std::fflush(stdout);
-    std::fprintf(stderr, "chkbench: generating %s\n", dir.c_str());
     practice::Options o;
     o.patients = patients;
     o.clinicalLines = lines;
     o.quoteLines = lines / 20;
     o.chartEntries = lines / 40;
-    std::string error;
-    {
-        practice::Practice built;
-        if (!practice::BuildPractice(o, built, error) || !practice::WritePractice(dir, built, error)) {
-            std::fprintf(stderr, "chkbench: %s\n", error.c_str());
-            return false;
-        }
-    }
-    std::FILE* f = std::fopen(stamp.c_str(), "w");
-    if (!f) return false;
-    std::fputs(want.c_str(), f);
-    return std::fclose(f) == 0;
+    return Generated(dir, "sound practice, " + std::to_string(lines) + " clinical lines, " +
+                              std::to_string(patients) + " patients\n", o);
 }
 
 struct Row {

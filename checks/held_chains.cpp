@@ -1,22 +1,12 @@
 #include "checks/held_chains.h"
 
 #include "checks/integrity.h"
+#include "platform/console/text.h"
 #include "store/state.h"
 
-#include <cstdarg>
 #include <cstdio>
 
 namespace {
-
-// A finding's sentence (KindInfo's `said`) with its values.
-std::string Said(const char* format, ...) {
-    char said[240];
-    va_list args;
-    va_start(args, format);
-    std::vsnprintf(said, sizeof said, format, args);
-    va_end(args);
-    return said;
-}
 
 struct HeldRun {
     HeldChain& held;
@@ -75,9 +65,9 @@ void HeldFound(void* context, const ChainFinding& found) {
     } else {
         const long p = found.patient;
         if (found.kind == FindingUnreadableLine)
-            f.text = Said(kind.said, static_cast<long>(found.record),
+            f.text = Format(kind.said, static_cast<long>(found.record),
                           run.held.chain == &ClinicalChain ? "clinique" : "estime", p);
-        else f.text = Said(kind.said, p, static_cast<long>(LastPatient));
+        else f.text = Format(kind.said, p, static_cast<long>(LastPatient));
         // What the window's read would have shown.
         ReportShortTransfer(found.kind == FindingUnreadableLine ? *run.held.links.file : FirstrecFile);
         ++test.unreadable;
@@ -216,14 +206,14 @@ void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector
         std::string names;
         for (std::size_t i = 0; i < patients.size(); ++i)
             names += (i == 0 ? "" : i + 1 < patients.size() ? ", " : " et ") + std::to_string(patients[i]);
-        f.text = Said(KindInfo(f.kind).said, static_cast<long>(line), names.c_str());
+        f.text = Format(KindInfo(f.kind).said, static_cast<long>(line), names.c_str());
         findings.push_back(std::move(f));
     }
     for (const std::int32_t r : UnreachableLines(held)) {
         Finding f;
         f.kind = FindingUnreachableLine;
         f.record = r;
-        f.text = Said(KindInfo(f.kind).said, static_cast<long>(r));
+        f.text = Format(KindInfo(f.kind).said, static_cast<long>(r));
         findings.push_back(std::move(f));
     }
 }
