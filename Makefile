@@ -77,7 +77,7 @@ fuzz-coverage: fuzz-practices
 	    fuzz_views) aim="viewers";; \
 	    fuzz_integrity) aim="checks/integrity.cpp";; \
 	    fuzz_repairs) aim="repairs";; \
-	    fuzz_console) aim="console/chains.cpp console/diagnose.cpp";; \
+	    fuzz_console) aim="checks/held_chains.cpp checks/diagnosis.cpp";; \
 	  esac; \
 	  mkdir -p build/fuzz/corpus/$$f; \
 	  LLVM_PROFILE_FILE=build/fuzz-coverage/$$f.profraw build/fuzz-coverage/tests/fuzz/$$f -runs=0 \
