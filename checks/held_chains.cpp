@@ -157,6 +157,17 @@ bool WriteOwnerMap(const HeldChain& held, const HeldTest& test, const std::strin
     return std::fclose(f) == 0 && ok;
 }
 
+void ClaimLine(std::int32_t& first, std::int32_t p, std::int32_t r,
+               std::map<std::int32_t, std::vector<std::int32_t>>& contested) {
+    if (first == 0) {
+        first = p;
+    } else if (first != p) {
+        std::vector<std::int32_t>& all = contested[r];
+        if (all.empty()) all.push_back(first);
+        if (all.back() != p) all.push_back(p);
+    }
+}
+
 void ClaimLines(HeldChain& held, ChainClaims& claims) {
     const LineChain& chain = *held.chain;
     auto& lines = held.links.records;
@@ -181,14 +192,7 @@ void ClaimLines(HeldChain& held, ChainClaims& claims) {
                 if (walked[at]) break;
                 walked[at] = true;
                 trail.push_back(r);
-                std::int32_t& first = lines[at].mark;
-                if (first == 0) {
-                    first = p;
-                } else if (first != p) {
-                    std::vector<std::int32_t>& all = claims.contested[r];
-                    if (all.empty()) all.push_back(first);
-                    if (all.back() != p) all.push_back(p); // patients come in ascending order
-                }
+                ClaimLine(lines[at].mark, p, r, claims.contested);
                 r = forward ? lines[at].next : lines[at].prev;
             }
             for (const std::int32_t t : trail) walked[static_cast<std::size_t>(t)] = false;

@@ -77,6 +77,11 @@ struct ChainClaims {
     std::map<std::int32_t, std::vector<std::int32_t>> contested; // line -> every claimant, ascending
 };
 void ClaimLines(HeldChain& held, ChainClaims& claims);
+// Patient `p` reaches line `r`, whose first claimant is `first` (0: none
+// yet): `first` takes p, or the line joins `contested` with every claimant.
+// Patients come in ascending order.
+void ClaimLine(std::int32_t& first, std::int32_t p, std::int32_t r,
+               std::map<std::int32_t, std::vector<std::int32_t>>& contested);
 // After ClaimLines: "contested-line" for each line claimed twice,
 // "unreachable-line" for each line claimed by nobody.
 void ClaimFindings(const HeldChain& held, const ChainClaims& claims, std::vector<Finding>& findings);

@@ -113,14 +113,7 @@ void ClaimChart(ChartState& s, const EndsTable& ends) {
              r = entries[static_cast<std::size_t>(r)].next) {
             const auto at = static_cast<std::size_t>(r);
             seen[at] = p;
-            std::int32_t& first = s.claimant[at];
-            if (first == 0) {
-                first = p;
-            } else if (first != p) {
-                std::vector<std::int32_t>& all = s.contested[r];
-                if (all.empty()) all.push_back(first);
-                if (all.back() != p) all.push_back(p); // patients come in ascending order
-            }
+            ClaimLine(s.claimant[at], p, r, s.contested);
         }
     }
     std::fill(seen.begin(), seen.end(), 0);

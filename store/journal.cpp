@@ -110,13 +110,16 @@ const char* CauseText() {
     return "le disque du dossier des données est plein, ou refuse l'écriture";
 }
 
-bool Refuse() {
+// The "Journal d'annulation" box: `format` names the cause with its %s.
+void JournalBox(const char* format) {
     char text[512];
-    std::snprintf(text, sizeof text,
-                  "Le journal d'annulation ne peut pas être écrit : %s.\nLa commande s'arrête ici : rien de plus "
-                  "n'est écrit dans les fichiers.",
-                  CauseText());
+    std::snprintf(text, sizeof text, format, CauseText());
     ShowMessageBox(MainWindow, text, "Journal d'annulation", BoxOk | BoxIconStop);
+}
+
+bool Refuse() {
+    JournalBox("Le journal d'annulation ne peut pas être écrit : %s.\nLa commande s'arrête ici : rien de plus "
+               "n'est écrit dans les fichiers.");
     return false;
 }
 
@@ -127,12 +130,8 @@ JournaledWriteResult Refused() {
 }
 
 void RefuseEnd() {
-    char text[512];
-    std::snprintf(text, sizeof text,
-                  "Le journal d'annulation n'a pas pu être terminé : %s.\nLes modifications de la commande sont "
-                  "faites ; les dernières peuvent manquer au journal, ce que chkort-cli annuler dira.",
-                  CauseText());
-    ShowMessageBox(MainWindow, text, "Journal d'annulation", BoxOk | BoxIconStop);
+    JournalBox("Le journal d'annulation n'a pas pu être terminé : %s.\nLes modifications de la commande sont "
+               "faites ; les dernières peuvent manquer au journal, ce que chkort-cli annuler dira.");
 }
 
 // The run's journal, created at its first record.
