@@ -489,10 +489,6 @@ bool TimeConsole(const std::vector<std::string>& args, double& seconds, long& pe
 // process of its own, timed like chkort-cli: the console's ratios to it
 // mean the same on any machine, where its ratio to a bare read depends on
 // how fast the machine reads pages and maps them.
-std::int32_t Le32(const std::uint8_t* p) {
-    return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24);
-}
-
 template <typename Take>
 bool ReadWhole(const std::string& path, std::size_t record, Take take) {
     const int fd = open(path.c_str(), O_RDONLY);
@@ -520,11 +516,11 @@ int Floor(const std::string& dir) {
     std::vector<std::int32_t> ends;
     lines.reserve(static_cast<std::size_t>(SizeOf((dir + "/clinique").c_str())) / sizeof(ClinicalLine) + 1);
     if (!ReadWhole(dir + "/clinique", sizeof(ClinicalLine), [&](const std::uint8_t* r) {
-            lines.push_back({Le32(r + ClinicalField::PrevLine), Le32(r + ClinicalField::NextLine)});
+            lines.push_back({LoadI32(r + ClinicalField::PrevLine), LoadI32(r + ClinicalField::NextLine)});
         }) ||
         !ReadWhole(dir + "/firstrec", sizeof(FirstrecRecord), [&](const std::uint8_t* r) {
-            ends.push_back(Le32(r + FirstrecField::ClinicalStart));
-            ends.push_back(Le32(r + FirstrecField::ClinicalEnd));
+            ends.push_back(LoadI32(r + FirstrecField::ClinicalStart));
+            ends.push_back(LoadI32(r + FirstrecField::ClinicalEnd));
         }))
         return 2;
     const auto count = static_cast<std::int32_t>(lines.size());
