@@ -176,15 +176,33 @@ void JudgeChart(const ChartState& s, std::int32_t p, const ChartDiagnosis& d, Ch
     plan.sure = left == 0;
 }
 
-// Diagnoses of every patient of `patients`, and with `every` of each one
-// whose chain is not sound, who joins them.
+} // namespace
+
 void DiagnoseLines(LineChainState& s, std::set<std::int32_t>& patients, bool every) {
     const std::vector<std::int32_t> asked(patients.begin(), patients.end());
     s.diagnoses = DiagnoseChains(s.held, asked, every, s.orphans);
     for (const auto& [p, d] : s.diagnoses) patients.insert(p);
 }
 
-} // namespace
+std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32_t p) {
+    std::vector<Finding> mine;
+    for (const Finding& f : findings)
+        if (f.patient == p) mine.push_back(f);
+    return mine;
+}
+
+bool StudyLineChain(const LineChain& chain, const EndsTable& ends, void (*turn)(std::int32_t patient),
+                    LineChainState& s, std::int32_t& endedAt) {
+    s.chain = &chain;
+    if (!HoldChain(chain, ends, s.held)) return false;
+    HeldTest test;
+    TestHeldChain(s.held, turn, test);
+    s.findings = std::move(test.findings);
+    if (test.endedAt) endedAt = test.endedAt;
+    ClaimLines(s.held, s.claims);
+    s.orphans = OrphanChains(s.held);
+    return true;
+}
 
 void PlanRepairs(const std::vector<std::int32_t>& wanted, bool every, void (*turn)(std::int32_t patient),
                  RepairPlan& plan) {
@@ -196,14 +214,7 @@ void PlanRepairs(const std::vector<std::int32_t>& wanted, bool every, void (*tur
     const LineChain* chains[2] = {&ClinicalChain, &QuoteChain};
     for (int i = 0; i < 2; ++i) {
         LineChainState& s = plan.lines[i];
-        s.chain = chains[i];
-        HoldChain(*s.chain, plan.ends, s.held);
-        HeldTest test;
-        TestHeldChain(s.held, turn, test);
-        s.findings = std::move(test.findings);
-        if (test.endedAt) plan.endedAt = test.endedAt;
-        ClaimLines(s.held, s.claims);
-        s.orphans = OrphanChains(s.held);
+        StudyLineChain(*chains[i], plan.ends, turn, s, plan.endedAt);
         if (every)
             for (const Finding& f : s.findings)
                 if (f.patient) patients.insert(f.patient);

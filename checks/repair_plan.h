@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <vector>
 
 enum PlanChain { PlanClinique, PlanDevis, PlanSchema, PlanChainCount };
@@ -80,6 +81,18 @@ struct RepairPlan {
     std::int32_t endedAt = 0; // the first patient whose firstrec record lies beyond the file, or 0
     std::vector<PatientPlan> patients; // ascending
 };
+
+// One line chain file: held, tested, its lines claimed and the chains
+// nobody reaches found. False, with nothing done, when its file is not open.
+// `turn` as below; `endedAt` takes the patient where the test ended, if it
+// did before the last.
+bool StudyLineChain(const LineChain& chain, const EndsTable& ends, void (*turn)(std::int32_t patient),
+                    LineChainState& s, std::int32_t& endedAt);
+// The diagnoses of `patients`, and with `every` of each patient whose chain
+// is not sound, who joins them.
+void DiagnoseLines(LineChainState& s, std::set<std::int32_t>& patients, bool every);
+// The findings about patient `p`.
+std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32_t p);
 
 // Tests and diagnoses every chain file of the open practice and judges each
 // repair. The patients are those of `wanted`, or with `every` each one with

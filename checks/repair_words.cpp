@@ -2,6 +2,7 @@
 
 #include "checks/finding_kinds.h"
 #include "platform/console/text.h"
+#include "store/state.h"
 
 const PlanChainWords PlanChainNames[PlanChainCount] = {
     {"clinique", "fiche clinique", "lignes"},
@@ -39,6 +40,12 @@ const ReasonWords Reasons[] = {
 };
 
 } // namespace
+
+std::string NumbersJson(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
+    return "[" + s + "]";
+}
 
 const char* OutcomeKey(RepairOutcome outcome) {
     const char* const keys[] = {"none", "to-repair", "repaired", "left", "reported"};
@@ -99,4 +106,109 @@ std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p
                                     static_cast<long>(f.record))) +
              "\n";
     return s;
+}
+
+void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run) {
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const std::int32_t p = pp.patient;
+        bool anyRepaired = false, anySure = false, examine = false;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (pp.endsReadable) {
+                const LineChainState* lines = c == PlanSchema ? nullptr : &plan.lines[c];
+                r.words = lines ? ExplainLineChain(*lines->chain, p, lines->diagnoses.at(p),
+                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans)
+                                : ExplainChartChain(p, plan.chart.diagnoses.at(p));
+            }
+            if (r.outcome != OutcomeRepaired) {
+                r.outcome = !cp.damaged               ? OutcomeNone
+                            : cp.sure && dryRun     ? OutcomeToRepair
+                            : cp.sure                 ? OutcomeLeft // the run stopped before it
+                            : cp.left == LeftNoRepair ? OutcomeReported
+                                                      : OutcomeLeft;
+            }
+            if (c != PlanSchema && run.recheck.tested[c]) {
+                r.retested = true;
+                r.after = FindingsOf(run.recheck.findings[c], p);
+            }
+            switch (r.outcome) {
+            case OutcomeNone: break;
+            case OutcomeToRepair: anySure = true; break;
+            case OutcomeRepaired:
+                anyRepaired = true;
+                r.mended = c == PlanSchema ? run.recheck.chartSound.at(p) : r.after.empty();
+                break;
+            case OutcomeLeft: r.mended = false; break;
+            case OutcomeReported: r.mended = r.retested && r.after.empty(); break;
+            }
+            examine = examine || !r.mended;
+        }
+        run.repaired += anyRepaired;
+        run.toRepair += anySure;
+        if (examine) run.toExamine.push_back(p);
+    }
+    run.remains = run.stopped || !run.toExamine.empty() || plan.endedAt != 0;
+}
+
+std::string RepairRunJson(const RepairPlan& plan, const RepairRun& run, bool dryRun) {
+    std::string patients;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        std::string chains;
+        for (int c = 0; c < PlanChainCount; ++c) {
+            const ChainPlan& cp = pp.chains[c];
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            std::string after;
+            for (const Finding& f : r.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
+            chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
+                             c ? ",\n" : "", PlanChainNames[c].key, OutcomeKey(r.outcome), cp.sure ? "true" : "false",
+                             dryRun ? "null" : r.mended ? "true" : "false") +
+                      "\"left_because\": " + LeftReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
+                      ", \"dropped\": " + NumbersJson(cp.dropped) +
+                      ", \"findings_after\": " + (r.retested ? "[" + after + "]" : "null") +
+                      ", \"diagnosis\": " + (r.words.json.empty() ? "null" : r.words.json) + "}";
+        }
+        patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
+                    chains + "\n    ]}";
+    }
+    return patients;
+}
+
+std::string RepairRunText(const RepairPlan& plan, const RepairRun& run, bool dryRun) {
+    std::string text;
+    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
+        const PatientPlan& pp = plan.patients[i];
+        const long p = pp.patient;
+        std::string block;
+        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + LeftReasonsText(pp.chains[0], "") + ".\n";
+        for (int c = 0; c < PlanChainCount && pp.endsReadable; ++c) {
+            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
+            if (r.outcome != OutcomeNone) block += ChainOutcomeText(dryRun, plan, pp.patient, c, pp.chains[c], r);
+        }
+        text += (block.empty() ? Format("Patient %ld : rien à réparer\n", p) : block) + "\n";
+    }
+    if (plan.endedAt)
+        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
+                       "chkort-cli sizes).\n",
+                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
+                       static_cast<long>(LastPatient));
+    for (int c = 0; c < 2; ++c) {
+        if (!run.recheck.tested[c]) continue;
+        std::size_t lines = 0;
+        for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
+        text += Format("Test du fichier %s après les réparations : %s.\n", PlanChainNames[c].key,
+                       lines ? Format("%zu constat%s dans le rapport", lines, Plural(lines)).c_str() : "aucune erreur");
+    }
+    const std::string examine = run.toExamine.empty()
+                                    ? "aucun"
+                                    : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
+    if (dryRun)
+        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
+                       Plural(run.toRepair), examine.c_str());
+    else
+        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
+                       run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());
+    return text;
 }

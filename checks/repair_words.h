@@ -34,6 +34,9 @@ struct ChainRun {
     bool mended = true;         // nothing of it is left after the repairs
 };
 
+// "[3, 7]"
+std::string NumbersJson(const std::vector<std::int32_t>& values);
+
 // The JSON name of an outcome ("to-repair").
 const char* OutcomeKey(RepairOutcome outcome);
 
@@ -48,3 +51,25 @@ std::string LeftReasonsJson(const ChainPlan& chain);
 // What became of chain `c` of patient `p`, under the diagnosis' words.
 std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& chain,
                              const ChainRun& run);
+
+// What a reparer run did, chain by chain (runs[patient index][chain]), and
+// what is left.
+struct RepairRun {
+    std::vector<std::vector<ChainRun>> runs;
+    bool touched[PlanChainCount] = {};
+    bool stopped = false; // a transfer failed
+    std::string journal;  // its name, once made
+    Recheck recheck;
+    std::size_t repaired = 0, toRepair = 0;
+    std::vector<std::int32_t> toExamine;
+    bool remains = false;
+};
+
+// Each chain's outcome, with the diagnosis' words as they were before the
+// repairs, and whether anything of it is left after the test ran again.
+void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run);
+// The run's report: each patient's chains, the tests run again, and the
+// summary line.
+std::string RepairRunText(const RepairPlan& plan, const RepairRun& run, bool dryRun);
+// The items of the report's JSON list of patients (UTF-8).
+std::string RepairRunJson(const RepairPlan& plan, const RepairRun& run, bool dryRun);

@@ -357,43 +357,15 @@ FileHandle OpenPracticeFile(const CliOptions& options, const char* name, std::st
 
 void ClosePractice() { CloseDataFileSet(); }
 
-bool KnownPatient(const CliOptions& options) {
-    if (options.patient >= 1 && options.patient <= LastPatient) return true;
-    Refuse("patient inconnu : %ld (le cabinet compte %ld patient%s)\n", static_cast<long>(options.patient),
-           static_cast<long>(LastPatient), LastPatient > 1 ? "s" : "");
-    return false;
-}
-
-std::string NumberList(std::vector<NumberRun> runs, std::size_t most) {
-    // Runs that touch are one; a run of two is two numbers.
-    std::vector<NumberRun> merged;
-    for (const NumberRun& r : runs) {
-        if (!merged.empty() && static_cast<std::int64_t>(merged.back().last) + 1 >= r.first)
-            merged.back().last = std::max(merged.back().last, r.last);
-        else merged.push_back(r);
+bool KnownPatients(const CliOptions& options) {
+    const std::vector<std::int32_t> named = options.command == "show" ? std::vector{options.patient} : options.patients;
+    for (const std::int32_t p : named) {
+        if (p >= 1 && p <= LastPatient) continue;
+        Refuse("patient inconnu : %ld (le cabinet compte %ld patient%s)\n", static_cast<long>(p),
+               static_cast<long>(LastPatient), LastPatient > 1 ? "s" : "");
+        return false;
     }
-    std::vector<std::string> shown;
-    std::int64_t left = 0;
-    for (const NumberRun& r : merged) {
-        if (shown.size() >= most) {
-            left += static_cast<std::int64_t>(r.last) - r.first + 1;
-        } else if (r.last >= r.first + 2) {
-            shown.push_back(std::to_string(r.first) + Cp1252ToUtf8(" à ") + std::to_string(r.last));
-        } else {
-            for (std::int64_t n = r.first; n <= r.last; ++n) shown.push_back(std::to_string(n));
-        }
-    }
-    std::string list;
-    for (std::size_t k = 0; k < shown.size(); ++k)
-        list += (k == 0 ? "" : k + 1 < shown.size() || left ? ", " : " et ") + shown[k];
-    if (left) list += " et " + std::to_string(left) + " autres";
-    return list;
-}
-
-std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most) {
-    std::vector<NumberRun> runs;
-    for (const std::int32_t n : numbers) runs.push_back({n, n});
-    return NumberList(runs, most);
+    return true;
 }
 
 int RunCli(int argc, char** argv) {

@@ -47,16 +47,9 @@ void ClosePractice();
 FileHandle OpenPracticeFile(const CliOptions& options, const char* name, std::string& why);
 // The directory as given, for messages (UTF-8).
 std::string ShownDirectory(const CliOptions& options);
-// 1 <= patient <= LastPatient, or says it is unknown.
-bool KnownPatient(const CliOptions& options);
-
-// Ascending numbers (patients, lines) as "3, 5, 10 à 40 et 12 autres"
-// (UTF-8): runs of three or more joined, at most `most` items shown.
-struct NumberRun {
-    std::int32_t first, last;
-};
-std::string NumberList(std::vector<NumberRun> runs, std::size_t most = 8);
-std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most = 8);
+// Each patient named (show's, or those listed) is 1 to LastPatient, or it
+// says which is unknown.
+bool KnownPatients(const CliOptions& options);
 
 // A progress bar of the integrity test's patients, on a terminal.
 void ShowTestProgress(std::int32_t patient);

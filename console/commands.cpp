@@ -104,7 +104,7 @@ int RunTest(const CliOptions& o) {
                            "patient ne les montre, ce qui seul n'est pas une erreur (chkort-cli diagnose les propose "
                            "au patient qui aurait perdu les siennes)\n",
                    unreachable.size(), Plural(static_cast<long long>(unreachable.size())),
-                   NumberList(unreachable).c_str());
+                   Cp1252ToUtf8(NumberList(unreachable)).c_str());
 
     // Last, what the exit status says.
     const bool findings = reportLines > 0 || test.unreadable > 0;
@@ -112,10 +112,9 @@ int RunTest(const CliOptions& o) {
                                            : std::to_string(reportLines) + " constat" + Plural(reportLines) +
                                                  " dans le rapport (voir chkort-cli diagnose all)";
     if (!untested.empty()) {
-        long long count = 0;
-        for (const NumberRun& r : untested) count += static_cast<long long>(r.last) - r.first + 1;
+        const long long count = NumberCount(untested);
         verdict += (reportLines ? ", et " : ", mais ") + std::to_string(count) + " patient" + Plural(count) +
-                   Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" + NumberList(untested) +
+                   Cp1252ToUtf8(" non testé") + Plural(count) + " ou en partie (" + Cp1252ToUtf8(NumberList(untested)) +
                    ") : un fichier est plus court que son compteur, voir chkort-cli sizes";
     }
     if (!findings && !unreachable.empty()) verdict += Cp1252ToUtf8(" ; un avertissement ci-dessus");
@@ -213,7 +212,7 @@ int RunShow(const CliOptions& o) {
     const bool clinical = o.target == "clinical", quotes = o.target == "quotes";
     const char* file = clinical ? "clinique" : quotes ? "estime" : "Fschema";
     if (!OpenPractice(o, {"lastrec", "firstrec", file})) return ExitCannotRun;
-    if (!KnownPatient(o)) return ExitCannotRun;
+    if (!KnownPatients(o)) return ExitCannotRun;
     if (clinical) CurrentMode = o.fromEnd ? ModeClinicalFromEnd : ModeClinicalFromStart;
     else if (quotes) CurrentMode = o.fromEnd ? ModeQuotesFromEnd : ModeQuotesFromStart;
     else CurrentMode = ModeDentalChart;

@@ -1,154 +1,55 @@
-// diagnose: one patient's chains, what the test says of them, what is wrong,
-// and the window's repair with the values to type, in plain French.
-#include "checks/diagnosis.h"
-#include "checks/explain.h"
+// diagnose: the core's diagnosis of the patients asked for, as text or JSON.
+#include "checks/practice_diagnosis.h"
+#include "checks/repair_words.h"
 #include "console/cli.h"
 #include "console/system.h"
 #include "resources/version.h"
 #include "store/state.h"
-#include "window/state.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
 
 int RunDiagnose(const CliOptions& o) {
-    if (!OpenPractice(o, {"lastrec", "firstrec"})) return ExitCannotRun;
-    for (const std::int32_t p : o.patients) {
-        CliOptions one = o;
-        one.patient = p;
-        if (!KnownPatient(one)) return ExitCannotRun;
-    }
+    if (!OpenPractice(o, {"lastrec", "firstrec"}) || !KnownPatients(o)) return ExitCannotRun;
     // A chain whose file is missing is said to be so; the others are
     // diagnosed all the same.
-    struct ChainFile {
-        const char* name;
-        FileHandle* handle;
-    };
-    const ChainFile chainFiles[3] = {{"clinique", &hClinique}, {"estime", &hEstime}, {"Fschema", &hFschema}};
-    for (const ChainFile& f : chainFiles) {
+    for (FileHandle* h : {&hClinique, &hEstime, &hFschema}) {
+        const char* name = h == &hClinique ? "clinique" : h == &hEstime ? "estime" : "Fschema";
         std::string why;
-        *f.handle = OpenPracticeFile(o, f.name, why);
-        if (*f.handle == 0) ConsoleSay(stderr, "chkort-cli: %s\n", why.c_str());
+        *h = OpenPracticeFile(o, name, why);
+        if (*h == 0) ConsoleSay(stderr, "chkort-cli: %s\n", why.c_str());
     }
+    PracticeDiagnosis d;
+    // The window's boxes say nothing here that the diagnosis does not.
+    ConsoleMuteBoxes(true);
+    DiagnosePractice(o.patients, o.allPatients, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, d);
+    ConsoleMuteBoxes(false);
+    ConsoleProgressEnd();
 
-    // Each file is read and tested once, then every patient asked for (with
-    // "all", every patient the test or the walks find something wrong with)
-    // is explained from the same findings and claims.
-    EndsTable ends;
-    LinkTable chart;
-    LoadEnds(ends);
-    const bool chartOpen = LoadChartLinks(chart);
-    struct PerChain {
-        const ChainWords* words;
-        const LineChain* chain;
-        bool open;
-        HeldChain held;
-        std::vector<Finding> findings;
-        ChainClaims claims;
-        std::vector<OrphanChain> orphans;
-        std::map<std::int32_t, ChainDiagnosis> diagnoses;
-    };
-    PerChain chains[2] = {{&ClinicalWords, &ClinicalChain, hClinique != 0, {}, {}, {}, {}, {}},
-                          {&QuoteWords, &QuoteChain, hEstime != 0, {}, {}, {}, {}, {}}};
-    // The patients whose firstrec record cannot be read: nothing can be said
-    // of their chains.
-    std::vector<NumberRun> unreadable;
-    std::set<std::int32_t> patients;
-    for (const std::int32_t p : o.patients) {
-        if (PatientReadable(ends, p)) patients.insert(p);
-        else unreadable.push_back({p, p});
-    }
-    if (o.allPatients) {
-        const std::int32_t walked = LastWalkedPatient(ends);
-        for (std::int32_t p = 1; p <= walked; ++p) {
-            if (!PatientReadable(ends, p)) unreadable.push_back({p, p});
-            else if (chartOpen && !DiagnoseChart(ends, chart, p).sound) patients.insert(p);
-        }
-        if (walked < LastPatient) unreadable.push_back({walked + 1, LastPatient});
-    } else {
-        std::sort(unreadable.begin(), unreadable.end(), [](NumberRun a, NumberRun b) { return a.first < b.first; });
-    }
-    for (PerChain& c : chains) {
-        if (!c.open) continue;
-        HoldChain(*c.chain, ends, c.held);
-        {
-            // The window's boxes say nothing here that the diagnosis does not.
-            HeldTest test;
-            ConsoleMuteBoxes(true);
-            TestHeldChain(c.held, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, test);
-            ConsoleMuteBoxes(false);
-            ConsoleProgressEnd();
-            c.findings = std::move(test.findings);
-        }
-        ClaimLines(c.held, c.claims);
-        c.orphans = OrphanChains(c.held);
-        if (o.allPatients)
-            for (const Finding& f : c.findings)
-                if (f.patient && PatientReadable(ends, f.patient)) patients.insert(f.patient);
-    }
-    for (PerChain& c : chains) {
-        if (!c.open) continue;
-        c.diagnoses = DiagnoseChains(c.held, std::vector<std::int32_t>(patients.begin(), patients.end()),
-                                     o.allPatients, c.orphans);
-        for (const auto& [p, d] : c.diagnoses) patients.insert(p);
-    }
-    // A patient whose quotes alone are unsound still needs its clinical
-    // chain's diagnosis, and the other way round.
-    const std::vector<std::int32_t> every(patients.begin(), patients.end());
-    for (PerChain& c : chains)
-        if (c.open && c.diagnoses.size() != every.size()) c.diagnoses = DiagnoseChains(c.held, every, false, c.orphans);
-
-    std::vector<std::int32_t> toRepair, reportedOnly;
-    std::string json, text;
-    for (const std::int32_t p : patients) {
-        std::vector<ChainExplanation> reports;
-        for (const PerChain& c : chains) {
-            if (!c.open) {
-                reports.push_back(ExplainUnreadChain(c.words->key, c.words->ofTitle, c.words->file));
-                continue;
-            }
-            std::vector<Finding> mine;
-            for (const Finding& f : c.findings)
-                if (f.patient == p) mine.push_back(f);
-            reports.push_back(ExplainLineChain(*c.chain, p, c.diagnoses.at(p), mine, c.claims, c.orphans));
-        }
-        reports.push_back(chartOpen ? ExplainChartChain(p, DiagnoseChart(ends, chart, p))
-                                    : ExplainUnreadChain("schema", "du schéma dentaire", "Fschema"));
-        const char* titles[] = {"fiche clinique", "devis", "schéma dentaire"};
-        bool repairable = false, damaged = false;
-        for (const ChainExplanation& r : reports) {
-            repairable = repairable || r.repairable;
-            damaged = damaged || (r.damaged && !r.unread);
-        }
-        if (repairable) toRepair.push_back(p);
-        else if (damaged) reportedOnly.push_back(p);
+    std::string json, text, unread; // unread: the chains not diagnosed, for the last line
+    for (const PatientDiagnosis& pd : d.patients) {
+        const long p = pd.patient;
         std::string chainsJson;
-        for (std::size_t i = 0; i < reports.size(); ++i) {
-            chainsJson += (i ? ",\n        " : "        ") + reports[i].json;
-            text += Format("Patient %ld — %s : %s\n", static_cast<long>(p), titles[i], ChainVerdict(reports[i], i == 0));
-            for (const std::string& line : reports[i].text) text += "  " + line + "\n";
+        for (int i = 0; i < PlanChainCount; ++i) {
+            const ChainExplanation& c = pd.chains[i];
+            chainsJson += (i ? ",\n        " : "        ") + c.json;
+            text += Format("Patient %ld — %s : %s\n", p, PlanChainNames[i].title, ChainVerdict(c, i == 0));
+            for (const std::string& line : c.text) text += "  " + line + "\n";
         }
         text += "\n";
-        json += Format("%s    {\"patient\": %ld, \"status\": \"%s\", \"chains\": [\n", json.empty() ? "" : ",\n",
-                       static_cast<long>(p), repairable || damaged ? "damaged" : "ok") +
+        json += Format("%s    {\"patient\": %ld, \"status\": \"%s\", \"chains\": [\n", json.empty() ? "" : ",\n", p,
+                       pd.repairable || pd.damaged ? "damaged" : "ok") +
                 chainsJson + "\n    ]}";
     }
-    std::string unread; // the chains not diagnosed, for the last line
-    for (const PerChain& c : chains)
-        if (!c.open) unread += Format("%s%s", unread.empty() ? "" : ", ", c.words->title);
-    if (!chartOpen) unread += Format("%s%s", unread.empty() ? "" : ", ", "schéma dentaire");
-    const bool findings = !toRepair.empty() || !reportedOnly.empty() || !unreadable.empty() || !unread.empty();
-
-    const std::string unreadableList = NumberList(unreadable);
-    long long unreadableCount = 0;
-    for (const NumberRun& r : unreadable) unreadableCount += static_cast<long long>(r.last) - r.first + 1;
+    for (int i = 0; i < PlanChainCount; ++i)
+        if (!d.open[i]) unread += Format("%s%s", unread.empty() ? "" : ", ", PlanChainNames[i].title);
+    const bool findings = !d.toRepair.empty() || !d.reportedOnly.empty() || !d.unreadable.empty() || !unread.empty();
+    const std::string unreadableList = NumberList(d.unreadable);
+    const long long unreadableCount = NumberCount(d.unreadable);
     if (o.json) {
         char directory[1024];
         WorkingDirectory(directory, sizeof directory);
         std::string runs;
-        for (const NumberRun& r : unreadable)
+        for (const NumberRun& r : d.unreadable)
             runs += Format("%s{\"first\": %ld, \"last\": %ld}", runs.empty() ? "" : ", ", static_cast<long>(r.first),
                            static_cast<long>(r.last));
         std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"diagnose\",\n"
@@ -157,38 +58,39 @@ int RunDiagnose(const CliOptions& o) {
                     CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), findings ? "damaged" : "ok",
                     runs.c_str(), json.empty() ? "" : "\n", json.c_str(), json.empty() ? "" : "\n  ");
     } else {
-        if (patients.empty() && unreadable.empty())
-            text = unread.empty() ? "Aucun patient à réparer.\n\n"
-                                  : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
-        if (!text.empty() && unreadable.empty()) text.pop_back(); // no blank line after the last patient
-        std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
+        if (d.patients.empty() && d.unreadable.empty())
+            text = unread.empty() ? "Aucun patient à réparer.\n\n" : "Aucun patient à réparer dans ce qui a pu être lu.\n\n";
+        if (!text.empty() && d.unreadable.empty()) text.pop_back(); // no blank line after the last patient
         if (unreadableCount == 1)
-            ConsoleSay(stdout, "Patient %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
-                               "l'enregistrement firstrec du patient manque, rien ne peut être dit de ses chaînes.\n",
-                       unreadableList.c_str());
-        else if (!unreadable.empty())
-            ConsoleSay(stdout, "Patients %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
-                               "l'enregistrement firstrec de ces patients manque, rien ne peut être dit de leurs "
-                               "chaînes.\n",
-                       unreadableList.c_str());
+            text += Format("Patient %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
+                           "l'enregistrement firstrec du patient manque, rien ne peut être dit de ses chaînes.\n",
+                           unreadableList.c_str());
+        else if (unreadableCount > 1)
+            text += Format("Patients %s — firstrec illisible\n  Le fichier firstrec est plus court que son compteur : "
+                           "l'enregistrement firstrec de ces patients manque, rien ne peut être dit de leurs "
+                           "chaînes.\n",
+                           unreadableList.c_str());
+        std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
     }
 
     // Last, what the exit status says.
     std::string verdict;
     auto add = [&verdict](const std::string& part) { verdict += (verdict.empty() ? "" : " ; ") + part; };
-    if (!toRepair.empty()) add(Cp1252ToUtf8("à réparer : patient") + Plural(toRepair.size()) + " " + NumberList(toRepair));
-    if (!reportedOnly.empty())
-        add(Cp1252ToUtf8("signalé") + Plural(reportedOnly.size()) + Cp1252ToUtf8(", rien à réparer : patient") +
-            Plural(reportedOnly.size()) + " " + NumberList(reportedOnly));
-    if (!unreadable.empty())
-        add("firstrec illisible : patient" + std::string(unreadableCount > 1 ? "s " : " ") + unreadableList +
-            Cp1252ToUtf8(" (aucune réparation de chkort ne rallonge un fichier : voir chkort-cli sizes)"));
+    if (!d.toRepair.empty())
+        add(Format("à réparer : patient%s %s", Plural(d.toRepair.size()), NumberList(d.toRepair).c_str()));
+    if (!d.reportedOnly.empty())
+        add(Format("signalé%s, rien à réparer : patient%s %s", Plural(d.reportedOnly.size()),
+                   Plural(d.reportedOnly.size()), NumberList(d.reportedOnly).c_str()));
+    if (unreadableCount)
+        add(Format("firstrec illisible : patient%s %s (aucune réparation de chkort ne rallonge un fichier : voir "
+                   "chkort-cli sizes)",
+                   Plural(unreadableCount), unreadableList.c_str()));
     if (verdict.empty())
-        verdict = Cp1252ToUtf8(!unread.empty()              ? "rien à signaler dans ce qui a pu être lu"
-                               : o.allPatients        ? "aucun patient à réparer"
-                               : patients.size() == 1 ? "rien à signaler pour ce patient"
-                                                      : "rien à signaler pour ces patients");
-    if (!unread.empty()) add(Cp1252ToUtf8("pas de diagnostic, faute de son fichier : " + unread));
-    ConsoleSay(stderr, "chkort-cli: %s.\n", verdict.c_str());
+        verdict = !unread.empty()              ? "rien à signaler dans ce qui a pu être lu"
+                  : o.allPatients              ? "aucun patient à réparer"
+                  : d.patients.size() == 1     ? "rien à signaler pour ce patient"
+                                               : "rien à signaler pour ces patients";
+    if (!unread.empty()) add("pas de diagnostic, faute de son fichier : " + unread);
+    ConsoleSay(stderr, "chkort-cli: %s.\n", Cp1252ToUtf8(verdict).c_str());
     return findings ? ExitFindings : ExitClean;
 }

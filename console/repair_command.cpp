@@ -72,19 +72,6 @@ bool MakeRepair(const RepairPlan& plan, int chain, std::int32_t p) {
     return ConsoleBoxes().empty();
 }
 
-std::vector<Finding> FindingsOf(const std::vector<Finding>& findings, std::int32_t p) {
-    std::vector<Finding> mine;
-    for (const Finding& f : findings)
-        if (f.patient == p) mine.push_back(f);
-    return mine;
-}
-
-std::string NumbersJson(const std::vector<std::int32_t>& values) {
-    std::string s;
-    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
-    return "[" + s + "]";
-}
-
 // The journal's file name, without its folder.
 std::string JournalName() {
     const std::string& path = JournalPath();
@@ -115,18 +102,6 @@ bool HeldElsewhere(const CliOptions& o, std::initializer_list<const char*> files
     }
     return false;
 }
-
-// What a run did, chain by chain (runs[patient index][chain]).
-struct RepairRun {
-    std::vector<std::vector<ChainRun>> runs;
-    bool touched[PlanChainCount] = {};
-    bool stopped = false; // a transfer failed
-    std::string journal;  // its name, once made
-    Recheck recheck;
-    std::size_t repaired = 0, toRepair = 0;
-    std::vector<std::int32_t> toExamine;
-    bool remains = false;
-};
 
 // Every sure repair, patient by patient. The journal is made before the
 // first data write: false, with nothing written, when it cannot be.
@@ -173,123 +148,6 @@ bool MakeSureRepairs(const RepairPlan& plan, RepairRun& run) {
     return true;
 }
 
-// Each chain's outcome, with the diagnosis' words as they were before, and
-// whether anything of it is left after the test ran again.
-void JudgeOutcomes(const CliOptions& o, const RepairPlan& plan, RepairRun& run) {
-    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-        const PatientPlan& pp = plan.patients[i];
-        const std::int32_t p = pp.patient;
-        bool anyRepaired = false, anySure = false, examine = false;
-        for (int c = 0; c < PlanChainCount; ++c) {
-            const ChainPlan& cp = pp.chains[c];
-            ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
-            if (pp.endsReadable) {
-                const LineChainState* lines = c == PlanSchema ? nullptr : &plan.lines[c];
-                r.words = lines ? ExplainLineChain(*lines->chain, p, lines->diagnoses.at(p),
-                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans)
-                                : ExplainChartChain(p, plan.chart.diagnoses.at(p));
-            }
-            if (r.outcome != OutcomeRepaired) {
-                r.outcome = !cp.damaged               ? OutcomeNone
-                            : cp.sure && o.dryRun     ? OutcomeToRepair
-                            : cp.sure                 ? OutcomeLeft // the run stopped before it
-                            : cp.left == LeftNoRepair ? OutcomeReported
-                                                      : OutcomeLeft;
-            }
-            if (c != PlanSchema && run.recheck.tested[c]) {
-                r.retested = true;
-                r.after = FindingsOf(run.recheck.findings[c], p);
-            }
-            switch (r.outcome) {
-            case OutcomeNone: break;
-            case OutcomeToRepair: anySure = true; break;
-            case OutcomeRepaired:
-                anyRepaired = true;
-                r.mended = c == PlanSchema ? run.recheck.chartSound.at(p) : r.after.empty();
-                break;
-            case OutcomeLeft: r.mended = false; break;
-            case OutcomeReported: r.mended = r.retested && r.after.empty(); break;
-            }
-            examine = examine || !r.mended;
-        }
-        run.repaired += anyRepaired;
-        run.toRepair += anySure;
-        if (examine) run.toExamine.push_back(p);
-    }
-    run.remains = run.stopped || !run.toExamine.empty() || plan.endedAt != 0;
-}
-
-void PrintJson(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
-    std::string patients;
-    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-        const PatientPlan& pp = plan.patients[i];
-        std::string chains;
-        for (int c = 0; c < PlanChainCount; ++c) {
-            const ChainPlan& cp = pp.chains[c];
-            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
-            std::string after;
-            for (const Finding& f : r.after) after += (after.empty() ? "" : ", ") + FindingJson(f);
-            chains += Format("%s        {\"chain\": \"%s\", \"action\": \"%s\", \"sure\": %s, \"mended\": %s, ",
-                             c ? ",\n" : "", PlanChainNames[c].key, OutcomeKey(r.outcome), cp.sure ? "true" : "false",
-                             o.dryRun ? "null" : r.mended ? "true" : "false") +
-                      "\"left_because\": " + LeftReasonsJson(cp) + ", \"others\": " + NumbersJson(cp.others) +
-                      ", \"dropped\": " + NumbersJson(cp.dropped) +
-                      ", \"findings_after\": " + (r.retested ? "[" + after + "]" : "null") +
-                      ", \"diagnosis\": " + (r.words.json.empty() ? "null" : r.words.json) + "}";
-        }
-        patients += Format("%s    {\"patient\": %ld, \"chains\": [\n", i ? ",\n" : "", static_cast<long>(pp.patient)) +
-                    chains + "\n    ]}";
-    }
-    char directory[1024];
-    WorkingDirectory(directory, sizeof directory);
-    std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
-                "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
-                "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
-                "  \"patients\": [%s%s%s]\n}\n",
-                CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
-                run.remains ? "damaged" : "ok", run.journal.empty() ? "null" : JsonQuote(run.journal).c_str(),
-                run.repaired, run.toRepair, NumbersJson(run.toExamine).c_str(),
-                plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
-                patients.c_str(), patients.empty() ? "" : "\n  ");
-}
-
-void PrintText(const CliOptions& o, const RepairPlan& plan, const RepairRun& run) {
-    std::string text;
-    for (std::size_t i = 0; i < plan.patients.size(); ++i) {
-        const PatientPlan& pp = plan.patients[i];
-        const long p = pp.patient;
-        std::string block;
-        if (!pp.endsReadable) block = Format("Patient %ld : à examiner\n  ", p) + LeftReasonsText(pp.chains[0], "") + ".\n";
-        for (int c = 0; c < PlanChainCount && pp.endsReadable; ++c) {
-            const ChainRun& r = run.runs[i][static_cast<std::size_t>(c)];
-            if (r.outcome != OutcomeNone) block += ChainOutcomeText(o.dryRun, plan, pp.patient, c, pp.chains[c], r);
-        }
-        text += (block.empty() ? Format("Patient %ld : rien à réparer\n", p) : block) + "\n";
-    }
-    if (plan.endedAt)
-        text += Format("firstrec s'arrête avant le patient %ld : les patients %ld à %ld ne sont pas examinés (voir "
-                       "chkort-cli sizes).\n",
-                       static_cast<long>(plan.endedAt), static_cast<long>(plan.endedAt),
-                       static_cast<long>(LastPatient));
-    for (int c = 0; c < 2; ++c) {
-        if (!run.recheck.tested[c]) continue;
-        std::size_t lines = 0;
-        for (const Finding& f : run.recheck.findings[c]) lines += f.fromReport;
-        text += Format("Test du fichier %s après les réparations : %s.\n", PlanChainNames[c].key,
-                       lines ? Format("%zu constat%s dans le rapport", lines, Plural(lines)).c_str() : "aucune erreur");
-    }
-    const std::string examine = run.toExamine.empty()
-                                    ? "aucun"
-                                    : Format("%zu (%s)", run.toExamine.size(), ListOf(run.toExamine).c_str());
-    if (o.dryRun)
-        text += Format("Essai, rien n'a été écrit : %zu patient%s à réparer, à examiner : %s.\n", run.toRepair,
-                       Plural(run.toRepair), examine.c_str());
-    else
-        text += Format("Patients réparés : %zu ; à examiner : %s ; journal : %s.\n", run.repaired, examine.c_str(),
-                       run.journal.empty() ? "aucun, rien n'a été écrit" : run.journal.c_str());
-    std::fputs(Cp1252ToUtf8(text, TextKeepControls | TextWalkMarks).c_str(), stdout);
-}
-
 } // namespace
 
 int RunRepair(const CliOptions& o) {
@@ -298,12 +156,7 @@ int RunRepair(const CliOptions& o) {
     DataFilesGuarded = !o.dryRun;
     const bool opened = OpenPractice(o, files, !o.dryRun);
     DataFilesGuarded = false;
-    if (!opened) return ExitCannotRun;
-    for (const std::int32_t p : o.patients) {
-        CliOptions one = o;
-        one.patient = p;
-        if (!KnownPatient(one)) return ExitCannotRun;
-    }
+    if (!opened || !KnownPatients(o)) return ExitCannotRun;
     void (*const progress)(std::int32_t) = ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr;
 
     RepairPlan plan;
@@ -318,8 +171,22 @@ int RunRepair(const CliOptions& o) {
         RecheckPlan(plan, run.touched, progress, run.recheck);
         ConsoleProgressEnd();
     }
-    JudgeOutcomes(o, plan, run);
-    if (o.json) PrintJson(o, plan, run);
-    else PrintText(o, plan, run);
+    JudgeRun(plan, o.dryRun, run);
+    if (o.json) {
+        char directory[1024];
+        WorkingDirectory(directory, sizeof directory);
+        const std::string patients = RepairRunJson(plan, run, o.dryRun);
+        std::printf("{\n  \"tool\": \"chkort-cli\",\n  \"version\": \"%s\",\n  \"command\": \"reparer\",\n"
+                    "  \"directory\": %s,\n  \"essai\": %s,\n  \"status\": \"%s\",\n  \"journal\": %s,\n"
+                    "  \"repaired\": %zu,\n  \"to_repair\": %zu,\n  \"to_examine\": %s,\n  \"firstrec_ends_before\": %s,\n"
+                    "  \"patients\": [%s%s%s]\n}\n",
+                    CHKORT_VERSION_TEXT, JsonQuote(NativeToUtf8(directory)).c_str(), o.dryRun ? "true" : "false",
+                    run.remains ? "damaged" : "ok", run.journal.empty() ? "null" : JsonQuote(run.journal).c_str(),
+                    run.repaired, run.toRepair, NumbersJson(run.toExamine).c_str(),
+                    plan.endedAt ? std::to_string(plan.endedAt).c_str() : "null", patients.empty() ? "" : "\n",
+                    patients.c_str(), patients.empty() ? "" : "\n  ");
+    } else {
+        std::fputs(Cp1252ToUtf8(RepairRunText(plan, run, o.dryRun), TextKeepControls | TextWalkMarks).c_str(), stdout);
+    }
     return run.remains || (o.dryRun && run.toRepair) ? ExitFindings : ExitClean;
 }

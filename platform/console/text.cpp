@@ -2,6 +2,7 @@
 // system's own strings, both written out as UTF-8.
 #include "platform/console/text.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdint>
 #include <cstdio>
@@ -84,4 +85,42 @@ std::string ListOf(const std::vector<std::int32_t>& values, std::size_t most) {
     for (std::size_t i = 0; i < values.size() && i < most; ++i) s += (i ? ", " : "") + std::to_string(values[i]);
     if (values.size() > most) s += Format(" et %zu autres", values.size() - most);
     return s;
+}
+
+std::string NumberList(std::vector<NumberRun> runs, std::size_t most) {
+    // Runs that touch are one; a run of two is two numbers.
+    std::vector<NumberRun> merged;
+    for (const NumberRun& r : runs) {
+        if (!merged.empty() && static_cast<std::int64_t>(merged.back().last) + 1 >= r.first)
+            merged.back().last = std::max(merged.back().last, r.last);
+        else merged.push_back(r);
+    }
+    std::vector<std::string> shown;
+    std::int64_t left = 0;
+    for (const NumberRun& r : merged) {
+        if (shown.size() >= most) {
+            left += static_cast<std::int64_t>(r.last) - r.first + 1;
+        } else if (r.last >= r.first + 2) {
+            shown.push_back(std::to_string(r.first) + " à " + std::to_string(r.last));
+        } else {
+            for (std::int64_t n = r.first; n <= r.last; ++n) shown.push_back(std::to_string(n));
+        }
+    }
+    std::string list;
+    for (std::size_t k = 0; k < shown.size(); ++k)
+        list += (k == 0 ? "" : k + 1 < shown.size() || left ? ", " : " et ") + shown[k];
+    if (left) list += " et " + std::to_string(left) + " autres";
+    return list;
+}
+
+std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most) {
+    std::vector<NumberRun> runs;
+    for (const std::int32_t n : numbers) runs.push_back({n, n});
+    return NumberList(runs, most);
+}
+
+long long NumberCount(const std::vector<NumberRun>& runs) {
+    long long count = 0;
+    for (const NumberRun& r : runs) count += static_cast<long long>(r.last) - r.first + 1;
+    return count;
 }

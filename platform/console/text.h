@@ -37,3 +37,12 @@ std::string Format(const char* format, ...);
 const char* Plural(long long n);
 // "3, 7, 12" with " et 4 autres" past `most`.
 std::string ListOf(const std::vector<std::int32_t>& values, std::size_t most = 12);
+// Ascending numbers (patients, lines) as "3, 5, 10 à 40 et 12 autres": runs
+// of three or more joined, at most `most` items shown.
+struct NumberRun {
+    std::int32_t first, last;
+};
+std::string NumberList(std::vector<NumberRun> runs, std::size_t most = 8);
+std::string NumberList(const std::vector<std::int32_t>& numbers, std::size_t most = 8);
+// How many numbers the runs hold.
+long long NumberCount(const std::vector<NumberRun>& runs);
