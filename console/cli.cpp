@@ -2,7 +2,7 @@
 // (the practice opened for reading only, the patient checked).
 #include "console/cli.h"
 
-#include "console/system.h"
+#include "platform/paths.h"
 #include "resources/version.h"
 #include "store/datafiles.h"
 #include "store/recordio.h"

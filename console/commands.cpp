@@ -6,7 +6,7 @@
 #include "checks/held_chains.h"
 #include "checks/print.h"
 #include "console/cli.h"
-#include "console/system.h"
+#include "platform/paths.h"
 #include "resources/version.h"
 #include "store/state.h"
 #include "window/state.h"

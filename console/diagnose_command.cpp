@@ -2,7 +2,7 @@
 #include "checks/practice_diagnosis.h"
 #include "checks/repair_words.h"
 #include "console/cli.h"
-#include "console/system.h"
+#include "platform/paths.h"
 #include "resources/version.h"
 #include "store/state.h"
 

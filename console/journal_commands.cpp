@@ -3,7 +3,7 @@
 // technician sees them ("ligne 33 du devis"), the file and byte offset as a
 // detail.
 #include "console/cli.h"
-#include "console/system.h"
+#include "platform/paths.h"
 #include "store/journal.h"
 #include "window/state.h"
 

@@ -6,7 +6,7 @@
 #include "checks/repair_words.h"
 #include "console/cli.h"
 #include "console/shell_stubs.h"
-#include "console/system.h"
+#include "platform/paths.h"
 #include "resources/resource.h"
 #include "resources/version.h"
 #include "shell/app.h"

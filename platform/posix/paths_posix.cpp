@@ -1,5 +1,5 @@
 // Directories, paths and copies on Linux.
-#include "console/system.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Directories, paths and copies on Windows, in the ANSI code page like the
 // rest of the program.
-#include "console/system.h"
+#include "platform/paths.h"
 
 #include <algorithm>
 #include <windows.h>

@@ -1,6 +1,6 @@
-// What the console front end needs from the system besides the data files:
-// directories and paths. One implementation per platform, chosen at link
-// time like the file seam.
+// Directories and paths, for the console front end: what it needs from the
+// system besides the data files. One implementation per platform, chosen at
+// link time like the file seam (platform/posix/, platform/win32/).
 #pragma once
 
 #include <string>
