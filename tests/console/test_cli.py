@@ -35,7 +35,11 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     # Patient 4's firstrec record is cut short, and lastrec claims 3,000,000
     # patients: patient 5's record lies beyond the file.
     "counted": ["truncate:firstrec:4"],
+    # Patient 1's dental chart and patient 3's quotes loop, and lastrec
+    # claims 6 patients: firstrec's last 2 records are missing whole.
+    "more": ["loop:Fschema:1", "loop:estime:3"],
 }
+PATIENT_COUNTERS = {"counted": 3000000, "more": 6}
 DATA = "est un fichier de données du cabinet : il ne sera pas remplacé"
 JOURNAL = "sound/chkort-journal/20240115-093000.jnl"
 
@@ -152,6 +156,10 @@ CASES = [
                                          "\n    7 → 9 → 11 → 15 ✗ (suivant 31 hors du fichier)\n",
                                          "\n    3 → 6 → 7 → … → 12 → 14 → 15 (fin)\n"),
      "chkort-cli: à réparer : patients 2 et 3 ; firstrec illisible : patient 4"),
+    (["diagnose", "all", "sound"], 0, "Aucun patient à réparer.\n", "chkort-cli: aucun patient à réparer.\n"),
+    (["diagnose", "all", "more"], 1, ("Patient 1 — schéma dentaire : à réparer\n", "Patient 3 — devis : à réparer\n",
+                                      "Patients 5 et 6 — firstrec illisible\n"),
+     "chkort-cli: à réparer : patients 1 et 3 ; firstrec illisible : patients 5 et 6 (aucune"),
     (["reparer", "all", "damaged", "--essai"], 1,
      ("Patient 2 — devis : à réparer\n", "Patient 4 : à examiner\n",
       "Essai, rien n'a été écrit : 2 patients à réparer, à examiner : 1 (4).\n"), ""),
@@ -213,8 +221,9 @@ class Invocations(unittest.TestCase):
         for name, damages in PRACTICES.items():
             subprocess.run([MKPRACTICE, root / name, "--patients", "4", "--lines", "30",
                             *[a for d in damages for a in ("--damage", d)]], check=True, stdout=subprocess.DEVNULL)
-        lastrec = root / "counted" / "lastrec"
-        lastrec.write_bytes(lastrec.read_bytes()[:12] + (3000000).to_bytes(4, "little") + lastrec.read_bytes()[16:])
+        for name, patients in PATIENT_COUNTERS.items():
+            lastrec = root / name / "lastrec"
+            lastrec.write_bytes(lastrec.read_bytes()[:12] + patients.to_bytes(4, "little") + lastrec.read_bytes()[16:])
         clinique = root / "sound" / "clinique"  # line 2 is patient 1's first
         clinique.write_bytes(clinique.read_bytes()[:224] + b"\x1b[2J" + clinique.read_bytes()[228:])
         estime = root / "sound" / "estime"
