@@ -184,7 +184,9 @@ CASES = [
     (["diagnose", "2", "damaged", "--json"], 1,
      ('"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
       '"patient": 2, "ordinal": 7, "line": 7, "keeps": {"count": 7, "first": 7, "last": 29}}',
-      '"explanation": "Le test du fichier clinique signale :\\n  Erreur suivant -> N° patient =        2   (ligne 15'),
+      # each line of the report with what it means, indented beneath it
+      '"explanation": "Le test du fichier clinique signale :\\n  Erreur suivant -> N° patient =        2   (ligne 15 '
+      'du fichier)\\n    '),
      ""),
     # The chart's view shows the entry's number in the file; Corriger wants its place.
     (["diagnose", "2", "crossed"], 1, ("Patient 2 — schéma dentaire : à réparer\n",
