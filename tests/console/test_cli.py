@@ -122,7 +122,8 @@ CASES = [
      "all), et 1 patient non testé ou en partie (4) : un fichier est plus court que son compteur, voir chkort-cli "
      "sizes.\n"),
     # A crossing met by both walks: two equal lines of the report, told apart by their record.
-    (["test", "clinique", "crossed"], 1, "Croisement N° patient =        3 -->         2   (ligne 1 du fichier)\n"
+    (["test", "clinique", "crossed"], 1, "Erreur Precedent -> N° patient =        2   (ligne 18 du fichier)\n"
+     "Croisement N° patient =        3 -->         2   (ligne 1 du fichier)\n"
      "Croisement N° patient =        3 -->         2   (ligne 24 du fichier)\n", "constats dans le rapport"),
     (["test", "clinique", "damaged", "--json"], 1,
      ('{"code": "next-out-of-range", "severity": "error", "patient": 2, "record": 15, "link": 31,',
