@@ -141,7 +141,12 @@ ChainExplanation ExplainChain(const ChainWords& words, const LineChain& chain, s
     std::vector<std::string>& t = out.text;
     if (!testFindings.empty()) {
         t.push_back(Format("Le test du fichier %s signale :", words.key));
-        for (const Finding& f : testFindings) t.push_back("  " + FindingLine(f));
+        // Under each line of the report, what it means; the console's own
+        // sentences say it already.
+        for (const Finding& f : testFindings) {
+            t.push_back("  " + FindingLine(f));
+            if (f.fromReport) t.push_back(std::string("    ") + KindInfo(f.kind).explanation);
+        }
     }
     t.push_back(DescribeWalk(d.forward, true, words.startLabel, d.start, counter, "ligne", "la "));
     AddWalkPicture(t, d.forward, true, words.startLabel, d.start);

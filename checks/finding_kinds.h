@@ -1,6 +1,7 @@
 // Every kind of finding the checks make, in one table: its stable code (the
 // JSON name), its severity, the report's line or the sentence that says it,
-// and the names of the values it carries. The passes only name the kind.
+// the names of the values it carries, what it means for the patient's chart
+// and the repair that mends it. The passes only name the kind.
 #pragma once
 
 enum FindingKind {
@@ -29,6 +30,24 @@ enum FindingKind {
     FindingKinds
 };
 
+// The repair that mends a kind of finding, in general: for one patient's
+// chain, diagnose names the view, the number to type or the values.
+enum FindingMend {
+    MendCut,           // Options > Corriger in one of the chain's views
+    MendChosen,        // a cut or the firstrec correction, as the two walks call for (or none)
+    MendEitherPatient, // the repair of whichever of the patients' chains is damaged
+    MendRestore,       // the file from a backup: no command of chkort gives back what is lost
+    MendReopen,        // nothing in the file: let it be opened, then again
+    MendNothing,
+    FindingMends
+};
+
+struct FindingMendInfo {
+    const char* key;   // the JSON name, e.g. "cut"
+    const char* words; // the technician's words (Windows-1252)
+};
+const FindingMendInfo& MendInfo(FindingMend mend);
+
 // What the second number of a report line is.
 enum ReportSecond { ReportNothing, ReportRecord, ReportValue };
 
@@ -41,6 +60,8 @@ struct FindingKindInfo {
     bool recordInText;      // the line or the sentence names the record already
     const char* value;      // the JSON name of the finding's first value, or null
     const char* value2;     // of its second
+    const char* explanation; // one sentence for a technician: what it means for the chart (Windows-1252)
+    FindingMend mend;
 };
 
 const FindingKindInfo& KindInfo(FindingKind kind);

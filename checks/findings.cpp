@@ -46,6 +46,9 @@ std::string FindingJson(const Finding& f) {
     out += ", \"source\": ";
     out += f.fromReport ? "\"report\"" : "\"console\"";
     if (!f.text.empty()) out += ", \"text\": " + JsonQuote(Cp1252ToUtf8(f.text));
+    const FindingMendInfo& mend = MendInfo(kind.mend);
+    out += ", \"explanation\": " + JsonQuote(Cp1252ToUtf8(kind.explanation)) + ", \"repair\": {\"action\": " +
+           JsonQuote(mend.key) + ", \"text\": " + JsonQuote(Cp1252ToUtf8(mend.words)) + "}";
     return out + "}";
 }
 

@@ -99,12 +99,9 @@ std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p
                              : "  Après la réparation, la chaîne n'est toujours pas saine.\n");
     if (r.mended) return s + "  Après les réparations, le test ne signale plus rien pour ce patient.\n";
     s += "  Après les réparations, le test signale encore :\n";
-    for (const Finding& f : r.after)
-        s += "    " +
-             (f.fromReport ? f.text
-                           : Format("(console) %s, enregistrement %ld", KindInfo(f.kind).code,
-                                    static_cast<long>(f.record))) +
-             "\n";
+    // As diagnose lists them: the report's line with its record, or the
+    // sentence of what the report does not show.
+    for (const Finding& f : r.after) s += "    " + FindingLine(f) + "\n";
     return s;
 }
 

@@ -29,9 +29,12 @@ PRACTICES = {  # 4 patients, 30 clinical lines
     # Patient 2's chart start beyond the file: its entries 1 3 2 4 5 7 are
     # left to nobody.
     "chart": ["start-high:Fschema:2"],
+    # Patient 1's start below 0, patient 2's end beyond the file, patient 3's
+    # last line going on to a stray one.
+    "ends": ["start-negative:clinique:1", "end-high:clinique:2", "last-next:clinique:3"],
     "short": ["truncate:clinique:2"],
     "missing": ["missing:clinique"],
-    "untried": ["missing:patient.tri"],
+    "untried": ["missing:patient.tri"],  # and estime 2,000,001 bytes longer than its counter asks
     # Patient 4's firstrec record is cut short, and lastrec claims 3,000,000
     # patients: patient 5's record lies beyond the file.
     "counted": ["truncate:firstrec:4"],
@@ -42,6 +45,15 @@ PRACTICES = {  # 4 patients, 30 clinical lines
 PATIENT_COUNTERS = {"counted": 3000000, "more": 6}
 DATA = "est un fichier de données du cabinet : il ne sera pas remplacé"
 JOURNAL = "sound/chkort-journal/20240115-093000.jnl"
+# The repair --json gives each kind of finding, as the cases below show them.
+KIND_REPAIRS = {
+    "start-out-of-range": "diagnosis", "end-out-of-range": "diagnosis", "walks-differ": "diagnosis",
+    "runaway-chain": "diagnosis", "first-prev-not-zero": "cut", "last-next-not-zero": "cut",
+    "next-out-of-range": "cut", "prev-out-of-range": "cut", "crossing": "either-patient",
+    "contested-line": "either-patient", "unreachable-line": "none", "unreadable-record": "restore",
+    "unreadable-firstrec": "restore", "firstrec-ends-before": "restore", "file-missing": "restore",
+    "file-too-short": "restore", "file-too-large": "none",
+}
 
 
 def frame(kind, payload):
@@ -114,7 +126,8 @@ CASES = [
      "all), et 1 patient non testé ou en partie (4) : un fichier est plus court que son compteur, voir chkort-cli "
      "sizes.\n"),
     # A crossing met by both walks: two equal lines of the report, told apart by their record.
-    (["test", "clinique", "crossed"], 1, "Croisement N° patient =        3 -->         2   (ligne 1 du fichier)\n"
+    (["test", "clinique", "crossed"], 1, "Erreur Precedent -> N° patient =        2   (ligne 18 du fichier)\n"
+     "Croisement N° patient =        3 -->         2   (ligne 1 du fichier)\n"
      "Croisement N° patient =        3 -->         2   (ligne 24 du fichier)\n", "constats dans le rapport"),
     (["test", "clinique", "damaged", "--json"], 1,
      ('{"code": "next-out-of-range", "severity": "error", "patient": 2, "record": 15, "link": 31,',
@@ -127,7 +140,14 @@ CASES = [
       '{"code": "unreachable-line", "severity": "warning", "patient": null, "record": 28,'), ""),
     (["test", "clinique", "crossed1"], 1, "Croisement N° patient =        3 -->         1   (ligne 2 du fichier)\n"
                                           "Croisement N° patient =        3 -->         1   (ligne 30 du fichier)\n", ""),
-    (["test", "clinique", "short"], 1, "", "chkort-cli: Erreur : CLINIQUE\n"),
+    (["test", "clinique", "short", "--json"], 1, '{"code": "unreadable-record", "severity": "error", "patient": 2,',
+     "chkort-cli: Erreur : CLINIQUE\n"),
+    (["test", "devis", "damaged", "--json"], 1, '{"code": "first-prev-not-zero", "severity": "error", "patient": 2, '
+     '"record": 3, "link": 2,', ""),
+    (["test", "clinique", "ends", "--json"], 1,
+     ('{"code": "start-out-of-range", "severity": "error", "patient": 1, "record": null, "value": -1,',
+      '{"code": "end-out-of-range", "severity": "error", "patient": 2, "record": null, "value": 31,',
+      '{"code": "last-next-not-zero", "severity": "error", "patient": 3, "record": 20, "link": 13,'), ""),
     (["test", "clinique", "counted", "--json"], 1, '{"code": "firstrec-ends-before", "severity": "error", "patient": 5,',
      "Erreur : FIRSTREC\nchkort-cli: Erreur : FIRSTREC\n"),
     (["test", "clinical", "counted"], 1, "", "non testés ou en partie (4 à 3000000) : un fichier est plus court"),
@@ -140,6 +160,8 @@ CASES = [
                                          '"file": "clinique"'), "fichier introuvable : missing/clinique\n"),
     (["sizes", "untried"], 1, "Lastrec -> ok\nFirstrec -> ok\nPatient -> ok\n",
      "patient.tri (la fenêtre ne fait pas ce test sans lui)\n"),
+    (["sizes", "untried", "--json"], 1, '{"code": "file-too-large", "severity": "warning", "file": "estime", '
+     '"patient": null, "record": null, "size": 2001291, "expected": 1290,', "« Taille supérieure » pour estime"),
     # A view cut short by a link out of the file, as the window's ends.
     (["show", "clinique", "2", "damaged"], 1, "DEBUTACTE: 7    FINACTE: 29    LASTINDEX: 30    \n   1│       7│",
      "la vue est coupée après 4 lignes : un lien suivant vaut 31, hors du fichier (1 à 30)"),
@@ -171,7 +193,9 @@ CASES = [
     (["diagnose", "2", "damaged", "--json"], 1,
      ('"repair": {"action": "cut", "command_id": 103, "menu": "Visualisation de la fiche clinique à partir de la fin", '
       '"patient": 2, "ordinal": 7, "line": 7, "keeps": {"count": 7, "first": 7, "last": 29}}',
-      '"explanation": "Le test du fichier clinique signale :\\n  Erreur suivant -> N° patient =        2   (ligne 15'),
+      # each line of the report with what it means, indented beneath it
+      '"explanation": "Le test du fichier clinique signale :\\n  Erreur suivant -> N° patient =        2   (ligne 15 '
+      'du fichier)\\n    '),
      ""),
     # The chart's view shows the entry's number in the file; Corriger wants its place.
     (["diagnose", "2", "crossed"], 1, ("Patient 2 — schéma dentaire : à réparer\n",
@@ -212,6 +236,15 @@ CASES = [
 ]
 
 
+def json_findings(node):
+    """Every finding of a --json output, however deep (diagnose's are in its chains)."""
+    if isinstance(node, list):
+        return [f for n in node for f in json_findings(n)]
+    if isinstance(node, dict):
+        return ([node] if "code" in node else []) + [f for n in node.values() for f in json_findings(n)]
+    return []
+
+
 class Invocations(unittest.TestCase):
 
     def test_invocations(self):
@@ -224,6 +257,7 @@ class Invocations(unittest.TestCase):
         for name, patients in PATIENT_COUNTERS.items():
             lastrec = root / name / "lastrec"
             lastrec.write_bytes(lastrec.read_bytes()[:12] + patients.to_bytes(4, "little") + lastrec.read_bytes()[16:])
+        os.truncate(root / "untried" / "estime", (root / "untried" / "estime").stat().st_size + 2000001)
         clinique = root / "sound" / "clinique"  # line 2 is patient 1's first
         clinique.write_bytes(clinique.read_bytes()[:224] + b"\x1b[2J" + clinique.read_bytes()[228:])
         estime = root / "sound" / "estime"
@@ -236,6 +270,7 @@ class Invocations(unittest.TestCase):
             os.utime(p, ns=(10 ** 18, 10 ** 18))  # 2001
             p.chmod(0o444)
         before = [(p.read_bytes(), p.stat().st_mtime_ns) for p in files]
+        repairs = {}  # code -> (the repair's action, the explanation)
         for args, status, out, err in CASES:
             with self.subTest(args=args):
                 r = subprocess.run([CLI, *args], capture_output=True, stdin=subprocess.DEVNULL, cwd=root,
@@ -246,6 +281,11 @@ class Invocations(unittest.TestCase):
                 self.assertIn(err.replace("{root}", str(root)), r.stderr.decode())
                 self.assertTrue(status != 2 or r.stdout == b"", r.stdout)  # a refusal writes only to stderr
                 self.assertNotIn("\u240a".encode(), r.stdout)  # a line break in JSON is \n
+                if "--json" in args and status != 2:
+                    repairs.update((f["code"], (f["repair"]["action"], f["explanation"]))
+                                   for f in json_findings(json.loads(r.stdout)))
+        self.assertEqual({code: action for code, (action, _) in repairs.items()}, KIND_REPAIRS)
+        self.assertEqual(len({explanation for _, explanation in repairs.values()}), len(KIND_REPAIRS))
         self.assertEqual(sorted(p for p in root.glob("*/**/*") if p.is_file() and p.parts[len(root.parts)] in PRACTICES),
                          files)
         self.assertEqual(len(list(root.glob("chkort-cli*"))), 1)  # the tests' temporary files, in one directory
