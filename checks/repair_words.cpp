@@ -1,6 +1,5 @@
 #include "checks/repair_words.h"
 
-#include "checks/finding_kinds.h"
 #include "platform/console/text.h"
 #include "store/state.h"
 
@@ -39,20 +38,16 @@ const ReasonWords Reasons[] = {
     {LeftNoRepair, "no-repair", nullptr},
 };
 
-} // namespace
-
-std::string NumbersJson(const std::vector<std::int32_t>& values) {
-    std::string s;
-    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
-    return "[" + s + "]";
-}
-
+// The JSON name of an outcome ("to-repair").
 const char* OutcomeKey(RepairOutcome outcome) {
     const char* const keys[] = {"none", "to-repair", "repaired", "left", "reported"};
     return keys[outcome];
 }
 
-std::string LeftReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans) {
+// The reasons a chain is left to a person, one after the other; `unit`
+// fills their "%s". `orphans`: the chains nobody reaches, when the
+// diagnosis' words do not list them already.
+std::string LeftReasonsText(const ChainPlan& c, const char* unit, const std::vector<OrphanChain>* orphans = nullptr) {
     std::string s;
     for (const ReasonWords& r : Reasons) {
         if (!(c.left & r.reason) || !r.text) continue;
@@ -76,6 +71,7 @@ std::string LeftReasonsText(const ChainPlan& c, const char* unit, const std::vec
     return s;
 }
 
+// ["drops-lines", ...]
 std::string LeftReasonsJson(const ChainPlan& c) {
     std::string s;
     for (const ReasonWords& r : Reasons)
@@ -83,6 +79,7 @@ std::string LeftReasonsJson(const ChainPlan& c) {
     return "[" + s + "]";
 }
 
+// What became of chain `c` of patient `p`, under the diagnosis' words.
 std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& cp,
                       const ChainRun& r) {
     const char* const verdicts[] = {"", "à réparer", "réparée", "à examiner", "signalée, rien à réparer"};
@@ -103,6 +100,14 @@ std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p
     // sentence of what the report does not show.
     for (const Finding& f : r.after) s += "    " + FindingLine(f) + "\n";
     return s;
+}
+
+} // namespace
+
+std::string NumbersJson(const std::vector<std::int32_t>& values) {
+    std::string s;
+    for (const std::int32_t v : values) s += (s.empty() ? "" : ", ") + std::to_string(v);
+    return "[" + s + "]";
 }
 
 void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run) {

@@ -37,21 +37,6 @@ struct ChainRun {
 // "[3, 7]"
 std::string NumbersJson(const std::vector<std::int32_t>& values);
 
-// The JSON name of an outcome ("to-repair").
-const char* OutcomeKey(RepairOutcome outcome);
-
-// The reasons a chain is left to a person, one after the other; `unit`
-// fills their "%s". `orphans`: the chains nobody reaches, when the
-// diagnosis' words do not list them already.
-std::string LeftReasonsText(const ChainPlan& chain, const char* unit,
-                            const std::vector<OrphanChain>* orphans = nullptr);
-// ["drops-lines", ...]
-std::string LeftReasonsJson(const ChainPlan& chain);
-
-// What became of chain `c` of patient `p`, under the diagnosis' words.
-std::string ChainOutcomeText(bool dryRun, const RepairPlan& plan, std::int32_t p, int c, const ChainPlan& chain,
-                             const ChainRun& run);
-
 // What a reparer run did, chain by chain (runs[patient index][chain]), and
 // what is left.
 struct RepairRun {
