@@ -114,7 +114,7 @@ std::string WalkJson(const ChainWalk& w) {
 
 ChainExplanation ExplainChain(const ChainWords& words, const LineChain& chain, std::int32_t p, const ChainDiagnosis& d,
                          const std::vector<Finding>& testFindings, const ChainClaims& claims,
-                         const std::vector<OrphanChain>& orphans) {
+                         const std::vector<OrphanChain>& orphans, bool json) {
     ChainExplanation out;
     const std::int32_t counter = *chain.counter;
 
@@ -239,6 +239,7 @@ ChainExplanation ExplainChain(const ChainWords& words, const LineChain& chain, s
                            list.c_str(), orphans.size() > 5 ? "…" : "", words.firstrecMenu));
     }
 
+    if (!json) return out;
     std::string explanation;
     for (const std::string& line : t) explanation += (explanation.empty() ? "" : "\n") + line;
     std::string orphanJson;
@@ -339,8 +340,9 @@ ChainExplanation ExplainUnreadChain(const char* key, const char* ofTitle, const 
 
 ChainExplanation ExplainLineChain(const LineChain& chain, std::int32_t p, const ChainDiagnosis& d,
                                   const std::vector<Finding>& findings, const ChainClaims& claims,
-                                  const std::vector<OrphanChain>& orphans) {
-    return ExplainChain(&chain == &QuoteChain ? QuoteWords : ClinicalWords, chain, p, d, findings, claims, orphans);
+                                  const std::vector<OrphanChain>& orphans, bool json) {
+    return ExplainChain(&chain == &QuoteChain ? QuoteWords : ClinicalWords, chain, p, d, findings, claims, orphans,
+                        json);
 }
 
 ChainExplanation ExplainChartChain(std::int32_t p, const ChartDiagnosis& d) { return ExplainChart(p, d); }

@@ -38,10 +38,12 @@ struct ChainExplanation {
     bool unread = false;           // its file could not be opened
 };
 
-// `findings`: the integrity test's about this patient and chain.
+// `findings`: the integrity test's about this patient and chain. With
+// `json`, its JSON form too, which lists every chain nobody reaches: in a
+// damaged file, tens of thousands for each patient given one.
 ChainExplanation ExplainLineChain(const LineChain& chain, std::int32_t patient, const ChainDiagnosis& diagnosis,
                                   const std::vector<Finding>& findings, const ChainClaims& claims,
-                                  const std::vector<OrphanChain>& orphans);
+                                  const std::vector<OrphanChain>& orphans, bool json);
 ChainExplanation ExplainChartChain(std::int32_t patient, const ChartDiagnosis& diagnosis);
 // A chain whose file could not be opened ("clinique", "de la fiche
 // clinique", "clinique"): the others are diagnosed all the same.

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <set>
 
-void DiagnosePractice(const std::vector<std::int32_t>& wanted, bool every, void (*turn)(std::int32_t patient),
+void DiagnosePractice(const std::vector<std::int32_t>& wanted, bool every, bool json, void (*turn)(std::int32_t patient),
                       PracticeDiagnosis& out) {
     out = PracticeDiagnosis{};
     // Each file is read and tested once, then every patient is explained
@@ -53,7 +53,7 @@ void DiagnosePractice(const std::vector<std::int32_t>& wanted, bool every, void 
         for (int i = 0; i < 2; ++i) {
             const LineChainState& s = lines[i];
             pd.chains[i] = out.open[i] ? ExplainLineChain(*chains[i], p, s.diagnoses.at(p), FindingsOf(s.findings, p),
-                                                          s.claims, s.orphans)
+                                                          s.claims, s.orphans, json)
                                        : ExplainUnreadChain(words[i]->key, words[i]->ofTitle, words[i]->file);
         }
         pd.chains[PlanSchema] = out.open[PlanSchema] ? ExplainChartChain(p, DiagnoseChart(ends, chart, p))

@@ -27,6 +27,7 @@ struct PracticeDiagnosis {
     std::vector<std::int32_t> reportedOnly;  // damaged, with nothing to repair
 };
 
-// `turn`, when given, is told of each patient's turn in the integrity tests.
-void DiagnosePractice(const std::vector<std::int32_t>& wanted, bool every, void (*turn)(std::int32_t patient),
+// `turn`, when given, is told of each patient's turn in the integrity tests;
+// `json`: the chains' JSON forms are made too.
+void DiagnosePractice(const std::vector<std::int32_t>& wanted, bool every, bool json, void (*turn)(std::int32_t patient),
                       PracticeDiagnosis& out);

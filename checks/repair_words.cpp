@@ -110,7 +110,7 @@ std::string NumbersJson(const std::vector<std::int32_t>& values) {
     return "[" + s + "]";
 }
 
-void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run) {
+void JudgeRun(const RepairPlan& plan, bool dryRun, bool json, RepairRun& run) {
     for (std::size_t i = 0; i < plan.patients.size(); ++i) {
         const PatientPlan& pp = plan.patients[i];
         const std::int32_t p = pp.patient;
@@ -121,7 +121,7 @@ void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run) {
             if (pp.endsReadable) {
                 const LineChainState* lines = c == PlanSchema ? nullptr : &plan.lines[c];
                 r.words = lines ? ExplainLineChain(*lines->chain, p, lines->diagnoses.at(p),
-                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans)
+                                                   FindingsOf(lines->findings, p), lines->claims, lines->orphans, json)
                                 : ExplainChartChain(p, plan.chart.diagnoses.at(p));
             }
             if (r.outcome != OutcomeRepaired) {

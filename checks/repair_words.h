@@ -51,8 +51,9 @@ struct RepairRun {
 };
 
 // Each chain's outcome, with the diagnosis' words as they were before the
-// repairs, and whether anything of it is left after the test ran again.
-void JudgeRun(const RepairPlan& plan, bool dryRun, RepairRun& run);
+// repairs (with their JSON forms when `json`), and whether anything of it is
+// left after the test ran again.
+void JudgeRun(const RepairPlan& plan, bool dryRun, bool json, RepairRun& run);
 // The run's report: each patient's chains, the tests run again, and the
 // summary line.
 std::string RepairRunText(const RepairPlan& plan, const RepairRun& run, bool dryRun);

@@ -21,7 +21,7 @@ int RunDiagnose(const CliOptions& o) {
     PracticeDiagnosis d;
     // The window's boxes say nothing here that the diagnosis does not.
     ConsoleMuteBoxes(true);
-    DiagnosePractice(o.patients, o.allPatients, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, d);
+    DiagnosePractice(o.patients, o.allPatients, o.json, ConsoleStderrIsTerminal() ? ShowTestProgress : nullptr, d);
     ConsoleMuteBoxes(false);
     ConsoleProgressEnd();
 

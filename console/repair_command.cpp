@@ -171,7 +171,7 @@ int RunRepair(const CliOptions& o) {
         RecheckPlan(plan, run.touched, progress, run.recheck);
         ConsoleProgressEnd();
     }
-    JudgeRun(plan, o.dryRun, run);
+    JudgeRun(plan, o.dryRun, o.json, run);
     if (o.json) {
         char directory[1024];
         WorkingDirectory(directory, sizeof directory);
