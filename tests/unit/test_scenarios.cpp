@@ -1,10 +1,12 @@
 // Every command of the window on small practices laid by hand, compared
 // with golden transcripts (see transcript.h): what each view draws page
 // after page, on screen and on paper, the integrity and size tests, every
-// repair through its dialog, and what the shell refuses.
+// repair through its dialog, and what the shell refuses; the journals and
+// their undoing in the technician's words.
 #include "tests/unit/transcript.h"
 
 #include "checks/print.h"
+#include "repairs/journal_words.h"
 #include "resources/resource.h"
 #include "shell/app.h"
 #include "store/journal.h"
@@ -596,6 +598,69 @@ SCENARIO(journal_undo) {
         UndoJournal(j, false, [](const JournalEntry&, UndoOutcome o, void*) { EXPECT_EQ(o, UndoRestored); }, nullptr);
     });
     ExpectFiles(m);
+}
+
+// A journal laid by hand in the technician's words: what each command
+// worked on, each record undone, the summary and the next steps; then the
+// practice of a journal given by its path.
+TEST(JournalWords, RecordsRangesPluralsAndNextSteps) {
+    auto command = [](std::int32_t patient, std::uint8_t mode) {
+        JournalEntry e;
+        e.kind = 'C', e.time = "20240115093100", e.command = "Corriger", e.subject = {patient, mode};
+        return e;
+    };
+    auto write = [](const RecordFile& file, std::uint32_t record) {
+        JournalEntry e;
+        e.kind = 'W', e.file = &file, e.offset = (record - 1) * file.recordSize;
+        return e;
+    };
+    Journal j;
+    j.format = 1; // each command ends where the next begins
+    j.time = "20240115093000";
+    j.entries = {command(1, ModeClinicalFromEnd), write(CliniqueFile, 4),
+                 command(0, ModeNone), write(CliniqueFile, 1), write(CliniqueFile, 11), write(CliniqueFile, 6),
+                 write(EstimeFile, 9), write(EstimeFile, 1), write(EstimeFile, 3), write(EstimeFile, 5),
+                 write(EstimeFile, 7), write(FirstrecFile, 5), write(FschemaFile, 2), write(FschemaFile, 3)};
+    auto noSize = [](const char*, const void*) -> std::uint32_t { return 0; };
+    const JournalLines listing = ListJournal(j, noSize, nullptr);
+    EXPECT_EQ(listing.heading, "15/01/2024 09:30:00  12 enregistrements modifiés");
+    EXPECT_EQ(listing.lines, (std::vector<std::string>{
+        "  15/01/2024 09:31:00  Corriger, patient 1, vue de la fiche clinique à partir de la fin : 1 enregistrement "
+        "modifié",
+        "  15/01/2024 09:31:00  Corriger, lignes 1, 6 et 11 de la fiche clinique, entre les lignes 1 et 9 du devis, "
+        "entrées 2 à 3 du schéma dentaire, pointeurs firstrec du patient 5 : 11 enregistrements modifiés"}));
+    EXPECT_FALSE(listing.findings);
+
+    const std::pair<std::size_t, UndoOutcome> undone[] = {
+        {1, UndoKept}, {3, UndoRestored}, {4, UndoRestored}, {7, UndoUnchanged},
+        {6, UndoKept}, {11, UndoKept}, {12, UndoFailed}};
+    const char* const said[] = {
+        "ligne 4 de la fiche clinique : conservée, modifiée depuis par un autre programme (clinique, octet 672)",
+        "ligne 1 de la fiche clinique : rétablie (clinique, octet 0)",
+        "ligne 11 de la fiche clinique : rétablie (clinique, octet 2240)",
+        "ligne 1 du devis : déjà d'origine (estime, octet 0)",
+        "ligne 9 du devis : conservée, modifiée depuis par un autre programme (estime, octet 688)",
+        "pointeurs firstrec du patient 5 : conservés, modifiés depuis par un autre programme (firstrec, octet 128)",
+        "entrée 2 du schéma dentaire : échec, illisible ou non écrit (Fschema, octet 64)"};
+    UndoTally tally = StartUndoTally(j, JournalCommands(j), false);
+    for (std::size_t i = 0; i < std::size(undone); ++i)
+        EXPECT_EQ(UndoReportLine(tally, j.entries[undone[i].first], undone[i].second), said[i]);
+    const JournalLines summary = UndoSummary(j, JournalCommands(j), tally, noSize, nullptr);
+    EXPECT_EQ(summary.heading, "2 rétablis, 1 déjà d'origine, 3 conservés, 1 en échec");
+    EXPECT_TRUE(summary.findings);
+    // The patients of the records kept, the command's and firstrec's own;
+    // the quote line of no patient, by its file.
+    const std::vector<std::string> advice = UndoAdvice(tally);
+    ASSERT_EQ(advice.size(), 4u);
+    EXPECT_EQ(advice[1], "À faire : chkort-cli diagnose 1,5 %s dit si les chaînes de ces patients sont saines, et "
+                         "sinon quelle réparation faire dans chkort.exe.");
+    EXPECT_EQ(advice[2], "À faire : chkort-cli test devis %s dit si des chaînes sont à réparer ; vérifiez aussi "
+                         "ces lignes dans ORTAVO.");
+
+    const std::pair<const char*, const char*> practices[] = {
+        {"/cab/chkort-journal/x.jnl", "/cab"}, {"C:\\cab\\CHKORT-Journal\\x.jnl", "C:\\cab"},
+        {"/chkort-journal/x.jnl", "/"}, {"/cab/autres/x.jnl", ""}, {"x.jnl", ""}};
+    for (const auto& [journal, practice] : practices) EXPECT_EQ(PracticeOfJournal(journal), practice) << journal;
 }
 
 // ---------------------------------------------------------------- shell
