@@ -209,9 +209,11 @@ std::vector<std::string> UndoAdvice(const UndoTally& t) {
         lines.push_back("À faire : chkort-cli diagnose " + patients + " %s dit si les chaînes de " +
                         (t.patients.size() > 1 ? "ces patients" : "ce patient") +
                         " sont saines, et sinon quelle réparation faire dans chkort.exe.");
-    for (const RecordFile* f : t.lineFiles)
-        lines.push_back(std::string("À faire : chkort-cli test ") + (f == &EstimeFile ? "devis" : "clinique") +
-                        " %s dit si des chaînes sont à réparer ; vérifiez aussi ces lignes dans ORTAVO.");
+    // The chains of lines have a test; the dental chart's entries have none.
+    for (const RecordFile* f : {&CliniqueFile, &EstimeFile})
+        if (t.lineFiles.count(f))
+            lines.push_back(std::string("À faire : chkort-cli test ") + (f == &EstimeFile ? "devis" : "clinique") +
+                            " %s dit si des chaînes sont à réparer ; vérifiez aussi ces lignes dans ORTAVO.");
     lines.push_back("Si le doute reste, remettez la copie du dossier de données faite avant les réparations.");
     return lines;
 }

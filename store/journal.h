@@ -106,10 +106,6 @@ bool JournalCreate();
 const char* JournalRefusalCause();
 // The run's journal file ("" before its first record).
 const std::string& JournalPath();
-// Creates the run's journal now rather than at its first write, for a
-// caller about to make many writes that must learn before the first one
-// whether they can be journaled; false, without a box, when it cannot.
-bool JournalCreate();
 
 // The layer's transfers, for the record operations: one whole record of
 // `file` at `offset`. A read returns the bytes it moved.
