@@ -8,7 +8,6 @@
 #include "store/recordio.h"
 #include "store/state.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
