@@ -231,23 +231,7 @@ std::vector<std::int32_t> UnreachableLines(const HeldChain& held) {
 
 std::vector<OrphanChain> OrphanChains(const HeldChain& held) {
     const auto& lines = held.links.records;
-    const std::int32_t count = held.links.held;
-    std::vector<OrphanChain> found;
-    std::vector<bool> taken(static_cast<std::size_t>(count) + 1, false);
-    auto free = [&](std::int32_t r) {
-        return r >= 1 && r <= count && lines[static_cast<std::size_t>(r)].mark == 0 &&
-               !taken[static_cast<std::size_t>(r)];
-    };
-    for (std::int32_t head = 1; head <= count; ++head) {
-        if (!free(head) || lines[static_cast<std::size_t>(head)].prev != 0) continue;
-        OrphanChain orphan{head, head, 0};
-        std::int32_t r = head;
-        for (; free(r); r = lines[static_cast<std::size_t>(r)].next) {
-            taken[static_cast<std::size_t>(r)] = true;
-            orphan.end = r;
-            ++orphan.count;
-        }
-        if (r == 0) found.push_back(orphan);
-    }
-    return found;
+    return FollowOrphanChains(
+        held.links, [&](std::int32_t r) { return lines[static_cast<std::size_t>(r)].mark == 0; },
+        [&](std::int32_t r) { return lines[static_cast<std::size_t>(r)].prev == 0; });
 }

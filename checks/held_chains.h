@@ -95,3 +95,29 @@ struct OrphanChain {
     std::int32_t start = 0, end = 0, count = 0;
 };
 std::vector<OrphanChain> OrphanChains(const HeldChain& held);
+
+// The chains among the records of `links` that `unclaimed(r)` says nobody
+// reaches: from each unclaimed record `head(r)` accepts, followed forward
+// through unclaimed records not taken by a chain already, kept when they end
+// on a next link of 0.
+template <typename Unclaimed, typename Head>
+std::vector<OrphanChain> FollowOrphanChains(const LinkTable& links, Unclaimed unclaimed, Head head) {
+    const std::int32_t count = links.held;
+    std::vector<OrphanChain> found;
+    std::vector<bool> taken(static_cast<std::size_t>(count) + 1, false);
+    auto free = [&](std::int32_t r) {
+        return r >= 1 && r <= count && unclaimed(r) && !taken[static_cast<std::size_t>(r)];
+    };
+    for (std::int32_t first = 1; first <= count; ++first) {
+        if (!free(first) || !head(first)) continue;
+        OrphanChain orphan{first, first, 0};
+        std::int32_t r = first;
+        for (; free(r); r = links.records[static_cast<std::size_t>(r)].next) {
+            taken[static_cast<std::size_t>(r)] = true;
+            orphan.end = r;
+            ++orphan.count;
+        }
+        if (r == 0) found.push_back(orphan);
+    }
+    return found;
+}

@@ -102,7 +102,6 @@ void ClaimChart(ChartState& s, const EndsTable& ends) {
     const auto size = static_cast<std::size_t>(count) + 1;
     s.claimant.assign(size, 0);
     s.contested.clear();
-    s.orphans.clear();
     // The patient whose walk passed last: a walk coming back to one of its
     // own entries has looped. Afterwards, whether any entry names it.
     std::vector<std::int32_t> seen(size, 0);
@@ -121,22 +120,9 @@ void ClaimChart(ChartState& s, const EndsTable& ends) {
         const std::int32_t next = entries[static_cast<std::size_t>(r)].next;
         if (next >= 1 && next <= count) seen[static_cast<std::size_t>(next)] = 1;
     }
-    std::vector<bool> taken(size, false);
-    auto free = [&](std::int32_t r) {
-        return r >= 1 && r <= count && s.claimant[static_cast<std::size_t>(r)] == 0 &&
-               !taken[static_cast<std::size_t>(r)];
-    };
-    for (std::int32_t head = 1; head <= count; ++head) {
-        if (!free(head) || seen[static_cast<std::size_t>(head)]) continue;
-        OrphanChain orphan{head, head, 0};
-        std::int32_t r = head;
-        for (; free(r); r = entries[static_cast<std::size_t>(r)].next) {
-            taken[static_cast<std::size_t>(r)] = true;
-            orphan.end = r;
-            ++orphan.count;
-        }
-        if (r == 0) s.orphans.push_back(orphan);
-    }
+    s.orphans = FollowOrphanChains(
+        s.links, [&](std::int32_t r) { return s.claimant[static_cast<std::size_t>(r)] == 0; },
+        [&](std::int32_t r) { return seen[static_cast<std::size_t>(r)] == 0; });
 }
 
 // Entries of the patient's walk that another patient's walk reaches: with

@@ -12,11 +12,12 @@ int RunDiagnose(const CliOptions& o) {
     if (!OpenPractice(o, {"lastrec", "firstrec"}) || !KnownPatients(o)) return ExitCannotRun;
     // A chain whose file is missing is said to be so; the others are
     // diagnosed all the same.
-    for (FileHandle* h : {&hClinique, &hEstime, &hFschema}) {
-        const char* name = h == &hClinique ? "clinique" : h == &hEstime ? "estime" : "Fschema";
+    const std::pair<FileHandle*, const char*> chainFiles[] = {
+        {&hClinique, "clinique"}, {&hEstime, "estime"}, {&hFschema, "Fschema"}};
+    for (const auto& [handle, name] : chainFiles) {
         std::string why;
-        *h = OpenPracticeFile(o, name, why);
-        if (*h == 0) ConsoleSay(stderr, "chkort-cli: %s\n", why.c_str());
+        *handle = OpenPracticeFile(o, name, why);
+        if (*handle == 0) ConsoleSay(stderr, "chkort-cli: %s\n", why.c_str());
     }
     PracticeDiagnosis d;
     // The window's boxes say nothing here that the diagnosis does not.
